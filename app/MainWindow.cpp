@@ -1,0 +1,184 @@
+#include "app/Names.h"
+#include "app/Scoped.h"
+#include "app/Texts.h"
+#include "app/TrayApp.h"
+
+namespace {
+
+constexpr UINT ExitPause = 100;
+constexpr int CornerIconInset = 4;
+
+TrayApp* boundApp(HWND window) { return static_cast<TrayApp*>(GetPropW(window, names::AppProperty)); }
+
+// Owner-draw structures carry pointers. Only the tray menu's own loop, on this
+// thread, sends them while the menu is up; anything else may come from
+// another program and is not trusted.
+bool isOwnMenuRequest(const TrayApp& app, UINT controlType) {
+    return app.menuShowing && controlType == ODT_MENU && !InSendMessage();
+}
+
+} // namespace
+
+LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    TrayApp* app = boundApp(window);
+    if (!app) {
+        if (message != WM_CREATE)
+            return DefWindowProcW(window, message, wParam, lParam);
+        app = static_cast<TrayApp*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        if (!app)
+            return -1;
+        SetPropW(window, names::AppProperty, app);
+    }
+
+    switch (message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        break;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        if (HDC dc = BeginPaint(window, &paint)) {
+            app->paintCorner(dc);
+            EndPaint(window, &paint);
+        }
+        break;
+    }
+    case WM_DRAWITEM: {
+        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+        if (isOwnMenuRequest(*app, item->CtlType))
+            app->onDrawItem(item);
+        break;
+    }
+    case WM_MEASUREITEM: {
+        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+        if (isOwnMenuRequest(*app, item->CtlType))
+            app->onMeasureItem(item);
+        break;
+    }
+    case WM_COMMAND:
+        app->onCommand(wParam, lParam);
+        break;
+    case WM_TIMER:
+        app->onTimer(wParam);
+        break;
+    case WM_MOUSEMOVE:
+        if (!app->hover) {
+            app->hover = true;
+            app->invalidateCorner();
+        }
+        break;
+    case WM_LBUTTONUP:
+        app->onTrayEvent(WM_LBUTTONUP);
+        break;
+    case WM_NCMOUSELEAVE:
+    case WM_MOUSELEAVE:
+        if (app->hover) {
+            app->hover = false;
+            app->invalidateCorner();
+        }
+        break;
+    case TrayCallbackMessage:
+        app->onTrayEvent(static_cast<UINT>(lParam));
+        break;
+    case PluginBalloonMessage:
+        app->onPluginBalloon(lParam);
+        break;
+    default:
+        if (message == taskbarCreatedMessage())
+            app->addTrayIcon();
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void TrayApp::onTimer(UINT_PTR timerId) {
+    switch (timerId) {
+    case TrayRetryTimer:
+        if (FindWindowW(names::TaskbarClass, nullptr) && addTrayIcon())
+            KillTimer(mainWindow, TrayRetryTimer);
+        break;
+    case BalloonTimer:
+        showBalloon(L"", L"", 0);
+        KillTimer(mainWindow, BalloonTimer);
+        break;
+    default:
+        break;
+    }
+}
+
+void TrayApp::onTrayEvent(UINT mouseMessage) {
+    switch (mouseMessage) {
+    case WM_LBUTTONDBLCLK:
+        switchDesktop();
+        break;
+    case WM_RBUTTONUP:
+        showTrayMenu();
+        break;
+    default:
+        break;
+    }
+}
+
+void TrayApp::onCommand(WPARAM wParam, LPARAM) {
+    const UINT id = LOWORD(wParam);
+    if (id == ExitCommand) {
+        quitting = true;
+        Sleep(ExitPause);
+        removeTrayIcon();
+        RemovePropW(mainWindow, names::AppProperty);
+        PostQuitMessage(0);
+    } else if (id == AboutCommand) {
+        MessageBoxW(nullptr, aboutText().c_str(), texts::AboutCaption, MB_OK | MB_ICONINFORMATION);
+    } else if (isWindowCommand(id)) {
+        executeWindowCommand(wParam);
+    }
+}
+
+std::wstring TrayApp::aboutText() const {
+    std::wstring text = texts::VersionLine;
+    text += L"\n";
+    text += texts::AboutCredits;
+    text += L"\n \n";
+    text += texts::AboutHomePage;
+    text += L"\n";
+    text += alphaBlendSupported ? texts::AlphaSupported : texts::AlphaUnsupported;
+    if (!plugins.empty())
+        text += texts::PluginsHeading;
+    for (const PluginEntry* plugin : plugins) {
+        text += texts::PluginBullet;
+        text += plugin->identityText();
+    }
+    return text;
+}
+
+void TrayApp::invalidateCorner() { InvalidateRect(mainWindow, nullptr, TRUE); }
+
+void TrayApp::paintCorner(HDC dc) {
+    RECT rc;
+    GetClientRect(mainWindow, &rc);
+    HBRUSH iconBackground = GetSysColorBrush(COLOR_BTNFACE);
+    FillRect(dc, &rc, iconBackground);
+    {
+        ScopedGdiObject light(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DLIGHT)));
+        SelectedObject selected(dc, light.get());
+        MoveToEx(dc, rc.left, rc.bottom - 1, nullptr);
+        LineTo(dc, rc.left, rc.top);
+        LineTo(dc, rc.right - 1, rc.top);
+    }
+    {
+        ScopedGdiObject dark(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DDKSHADOW)));
+        SelectedObject selected(dc, dark.get());
+        LineTo(dc, rc.right - 1, rc.bottom - 1);
+        LineTo(dc, rc.left, rc.bottom - 1);
+    }
+    if (hover) {
+        InflateRect(&rc, -2, -2);
+        FillRect(dc, &rc, GetSysColorBrush(COLOR_HIGHLIGHT));
+        InflateRect(&rc, -1, -1);
+        iconBackground = GetSysColorBrush(COLOR_MENUHILIGHT);
+        FillRect(dc, &rc, iconBackground);
+    }
+    RECT client;
+    GetClientRect(mainWindow, &client);
+    DrawIconEx(dc, client.left + CornerIconInset, client.top + CornerIconInset, smallIcon, 16, 16, 0,
+               iconBackground, DI_NORMAL);
+}

@@ -1,0 +1,161 @@
+#include "tracking/WindowEntry.h"
+#include "app/Scoped.h"
+
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+namespace {
+
+constexpr int TextBufferChars = 259;
+constexpr DWORD ExePathChars = 279;
+constexpr UINT IconReplyTimeout = 500;
+
+std::wstring readWindowText(HWND window) {
+    wchar_t buffer[TextBufferChars] = {};
+    GetWindowTextW(window, buffer, TextBufferChars);
+    return buffer;
+}
+
+WINDOWPLACEMENT readPlacement(HWND window) {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof(placement);
+    GetWindowPlacement(window, &placement);
+    return placement;
+}
+
+bool isNtFamily() {
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+#pragma GCC diagnostic pop
+}
+
+using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
+using GetModuleFileNameExFn = DWORD(WINAPI*)(HANDLE, HMODULE, wchar_t*, DWORD);
+
+} // namespace
+
+static_assert(sizeof(WINDOWPLACEMENT) == 44);
+
+void WindowEntry::load() {
+    if (!hwnd)
+        return;
+    caption = readWindowText(hwnd);
+    wchar_t classBuffer[TextBufferChars] = {};
+    GetClassNameW(hwnd, classBuffer, TextBufferChars);
+    className = classBuffer;
+    (void)queryExePath();
+
+    WINDOWPLACEMENT placement = readPlacement(hwnd);
+    savedShowCmd = placement.showCmd;
+    hidden = placement.showCmd == 0;
+
+    SHFILEINFOW info{};
+    SHGetFileInfoW(exePath.c_str(), 0, &info, sizeof(info), SHGFI_ICON | SHGFI_SMALLICON);
+    icon = info.hIcon;
+    fullScreen = false;
+    ownsIcon = true;
+    loaded = true;
+}
+
+bool WindowEntry::refresh() {
+    if (!loaded)
+        load();
+    if (!loaded)
+        return false;
+    WINDOWPLACEMENT placement = readPlacement(hwnd);
+    if (!fullScreen) {
+        if (placement.showCmd != 0)
+            savedShowCmd = placement.showCmd;
+        else
+            hidden = true;
+    }
+    (void)fetchIcon();
+    caption = readWindowText(hwnd);
+    return true;
+}
+
+bool WindowEntry::fetchIcon() {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETICON, ICON_SMALL, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, IconReplyTimeout,
+                             &answer))
+        answer = 0;
+    HICON found = reinterpret_cast<HICON>(answer);
+    if (!found)
+        found = reinterpret_cast<HICON>(static_cast<ULONG_PTR>(GetClassLongW(hwnd, GCL_HICONSM)));
+    if (!found)
+        return false;
+    if (found != icon)
+        releaseIcon();
+    icon = found;
+    ownsIcon = false;
+    return true;
+}
+
+bool WindowEntry::queryExePath() {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(hwnd, &processId);
+    wchar_t buffer[ExePathChars] = {};
+
+    if (isNtFamily()) {
+        ScopedLibrary psapi(LoadLibraryW(L"PSAPI.DLL"));
+        if (!psapi)
+            return false;
+        auto enumModules = findExport<EnumProcessModulesFn>(psapi.get(), "EnumProcessModules");
+        auto moduleFileName = findExport<GetModuleFileNameExFn>(psapi.get(), "GetModuleFileNameExW");
+        bool found = false;
+        if (enumModules && moduleFileName) {
+            ScopedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+            HMODULE first = nullptr;
+            DWORD needed = 0;
+            if (process && enumModules(process.get(), &first, sizeof(first), &needed))
+                found = moduleFileName(process.get(), first, buffer, ExePathChars) != 0;
+        }
+        if (found) {
+            exePath = buffer;
+            return true;
+        }
+    }
+
+    ScopedSnapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return false;
+    PROCESSENTRY32W process{};
+    process.dwSize = sizeof(process);
+    for (BOOL more = Process32FirstW(snapshot.get(), &process); more;
+         more = Process32NextW(snapshot.get(), &process)) {
+        if (process.th32ProcessID == processId) {
+            lstrcpynW(buffer, process.szExeFile, ExePathChars);
+            exePath = buffer;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool WindowEntry::isLayered() const {
+    return (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
+}
+
+void WindowEntry::releaseIcon() {
+    if (ownsIcon && icon)
+        DestroyIcon(icon);
+    if (ownsIcon)
+        icon = nullptr;
+}
+
+HICON WindowEntry::takeIcon() {
+    HICON taken = ownsIcon ? icon : nullptr;
+    if (ownsIcon)
+        icon = nullptr;
+    return taken;
+}
+
+void destroyEntry(WindowEntry* entry) {
+    if (!entry)
+        return;
+    entry->releaseIcon();
+    delete entry;
+}

@@ -1,0 +1,54 @@
+#pragma once
+#include <windows.h>
+#include <string>
+
+// What the program knows about one top-level window of another program.
+class WindowEntry {
+  public:
+    explicit WindowEntry(HWND window) : hwnd(window) {}
+    WindowEntry(const WindowEntry&) = delete;
+    WindowEntry& operator=(const WindowEntry&) = delete;
+
+    void load();
+    bool refresh();
+    bool queryExePath();
+    bool fetchIcon();
+
+    // Destroys the icon only when the entry owns it (the executable's icon).
+    void releaseIcon();
+    // Hands the owned icon to the caller, who must destroy it.
+    HICON takeIcon();
+
+    HWND getHandle() const { return hwnd; }
+    bool isHidden() const { return hidden; }
+    bool isLayered() const;
+    bool isFullScreen() const { return fullScreen; }
+    HICON getIcon() const { return icon; }
+    bool getOwnsIcon() const { return ownsIcon; }
+    UINT getSavedShowCmd() const { return savedShowCmd; }
+    std::wstring getCaption() const { return caption; }
+    std::wstring getClassName() const { return className; }
+    const std::wstring& getExePath() const { return exePath; }
+
+    bool toggleHidden();
+    bool toggleTopmost();
+    bool setAlpha(int alpha);
+    bool toggleFullScreen();
+    bool moveToOrigin();
+
+  private:
+    HWND hwnd;
+    bool loaded = false;
+    std::wstring caption;
+    std::wstring className;
+    std::wstring exePath;
+    bool hidden = false;
+    UINT savedShowCmd = 0;
+    HICON icon = nullptr;
+    bool ownsIcon = false;
+    bool fullScreen = false;
+    WINDOWPLACEMENT savedPlacement{};
+};
+
+// Deletes a list entry together with the icon it owns.
+void destroyEntry(WindowEntry* entry);

@@ -1,0 +1,98 @@
+#include "app/Names.h"
+#include "app/Texts.h"
+#include "app/TrayApp.h"
+
+#include <algorithm>
+#include <cwchar>
+
+namespace {
+
+constexpr DWORD TrayRecordSize = NOTIFYICONDATAW_V2_SIZE;
+static_assert(TrayRecordSize == 936);
+
+template <size_t N> void copyCut(wchar_t (&field)[N], const std::wstring& text) {
+    const size_t length = std::min(text.size(), N - 1);
+    wmemcpy(field, text.data(), length);
+    field[length] = L'\0';
+}
+
+// True when [address, address + size) is committed, readable memory of this
+// process. A notice pointer can come from any program that posts to us.
+bool isReadable(const void* address, size_t size) {
+    auto cursor = static_cast<const char*>(address);
+    const char* end = cursor + size;
+    if (!address || end < cursor)
+        return false;
+    constexpr DWORD Readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                               PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    while (cursor < end) {
+        MEMORY_BASIC_INFORMATION info;
+        if (VirtualQuery(cursor, &info, sizeof(info)) != sizeof(info))
+            return false;
+        if (info.State != MEM_COMMIT || !(info.Protect & Readable) || (info.Protect & PAGE_GUARD))
+            return false;
+        cursor = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
+    }
+    return true;
+}
+
+template <size_t N> std::wstring boundedText(const WCHAR (&field)[N]) {
+    return std::wstring(field, wcsnlen(field, N));
+}
+
+} // namespace
+
+bool TrayApp::addTrayIcon() {
+    trayData.cbSize = TrayRecordSize;
+    trayData.hWnd = mainWindow;
+    trayData.uID = TrayIconId;
+    trayData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    trayData.uCallbackMessage = TrayCallbackMessage;
+    trayData.hIcon = smallIcon;
+    copyCut(trayData.szTip, tipText);
+    if (Shell_NotifyIconW(NIM_ADD, &trayData))
+        return true;
+    return Shell_NotifyIconW(NIM_MODIFY, &trayData) != FALSE;
+}
+
+bool TrayApp::removeTrayIcon() { return Shell_NotifyIconW(NIM_DELETE, &trayData) != FALSE; }
+
+bool TrayApp::showBalloon(const std::wstring& text, const std::wstring& title, DWORD time) {
+    NOTIFYICONDATAW balloon;
+    ZeroMemory(&balloon, sizeof(balloon));
+    balloon.cbSize = TrayRecordSize;
+    balloon.hWnd = mainWindow;
+    balloon.uID = TrayIconId;
+    balloon.uFlags = NIF_ICON | NIF_INFO;
+    balloon.hIcon = smallIcon;
+    copyCut(balloon.szInfo, text);
+    balloon.uTimeout = time;
+    copyCut(balloon.szInfoTitle, title);
+    balloon.dwInfoFlags = NIIF_INFO;
+    const bool shown = Shell_NotifyIconW(NIM_MODIFY, &balloon) != FALSE;
+    if (time != 0)
+        SetTimer(mainWindow, BalloonTimer, time, nullptr);
+    return shown;
+}
+
+bool TrayApp::setTrayTip(const std::wstring& text) {
+    tipText = text;
+    return addTrayIcon();
+}
+
+void TrayApp::onPluginBalloon(LPARAM lParam) {
+    if (plugins.empty())
+        return;
+    const auto* source = reinterpret_cast<const MossgatePluginNotice*>(lParam);
+    if (!isReadable(source, sizeof(MossgatePluginNotice)))
+        return;
+    MossgatePluginNotice notice;
+    memcpy(&notice, source, sizeof(notice));
+    for (const PluginEntry* plugin : plugins) {
+        if (plugin->loadTick == notice.key) {
+            showBalloon(boundedText(notice.text), texts::PluginTitlePrefix + boundedText(notice.title),
+                        notice.displayTime);
+            return;
+        }
+    }
+}

@@ -1,0 +1,112 @@
+#include "app/Names.h"
+#include "app/Texts.h"
+#include "app/TrayApp.h"
+#include "tray/MenuSet.h"
+
+namespace {
+
+constexpr UINT OwnerDrawPopup = MF_BYPOSITION | MF_POPUP | MF_OWNERDRAW;
+constexpr UINT OwnerDrawItem = MF_BYPOSITION | MF_OWNERDRAW;
+constexpr UINT AtEnd = 0xFFFFFFFF;
+
+void appendSeparator(HMENU menu) { InsertMenuW(menu, AtEnd, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr); }
+
+} // namespace
+
+void TrayApp::showTrayMenu() {
+    MenuSet menus;
+    if (!buildTrayMenu(menus))
+        return;
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    SetForegroundWindow(mainWindow);
+    menuShowing = true;
+    TrackPopupMenu(menus.root, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, cursor.x, cursor.y, 0, mainWindow, nullptr);
+    menuShowing = false;
+    menus.destroyAll();
+    ReleaseMutex(scanMutex);
+}
+
+// Builds the whole root popup into `menus`. On success the caller holds the
+// scan mutex and must release it after the menus are destroyed.
+bool TrayApp::buildTrayMenu(MenuSet& menus) {
+    themeActive = queryThemeActive();
+    HMENU loaded = menus.add(LoadMenuW(instance, MAKEINTRESOURCEW(MenuResource)));
+    if (!loaded)
+        return false;
+    HMENU root = GetSubMenu(loaded, 0);
+    menus.root = root;
+    DeleteMenu(root, 0, MF_BYPOSITION);
+
+    WaitForSingleObject(scanMutex, INFINITE);
+    menuWindows.clear();
+    UINT index = 0;
+    // Window items stop at 127 so that no two items, nor an item and the
+    // taskbar's 0xF7F3, ever share a command id.
+    auto appendWindows = [&](const std::list<WindowEntry*>& windows) {
+        for (WindowEntry* entry : windows) {
+            if (index >= MaxWindowItems)
+                return;
+            HMENU submenu = menus.add(CreateMenu());
+            fillWindowSubmenu(entry, submenu, index);
+            menuWindows.push_back({entry, entry->getHandle()});
+            InsertMenuW(root, AtEnd, OwnerDrawPopup, reinterpret_cast<UINT_PTR>(submenu),
+                        reinterpret_cast<const wchar_t*>(entry));
+            ++index;
+        }
+    };
+    appendWindows(visibleWindows);
+    if (visibleWindows.empty())
+        InsertMenuW(root, AtEnd, MF_BYPOSITION | MF_GRAYED | MF_DISABLED, 0, texts::NoVisibleWindow);
+    if (!hiddenWindows.empty()) {
+        appendSeparator(root);
+        appendWindows(hiddenWindows);
+    }
+    appendSeparator(root);
+
+    if (HWND taskbar = FindWindowW(names::TaskbarClass, nullptr)) {
+        UINT flags = MF_BYPOSITION;
+        if (GetWindowLongW(taskbar, GWL_EXSTYLE) & WS_EX_LAYERED)
+            flags |= MF_CHECKED;
+        HMENU submenu = menus.add(CreateMenu());
+        InsertMenuW(submenu, 0, flags, TaskbarTranslucentCommand, texts::TaskbarTranslucent);
+        InsertMenuW(root, AtEnd, OwnerDrawPopup, reinterpret_cast<UINT_PTR>(submenu),
+                    reinterpret_cast<const wchar_t*>(TaskbarItemTag));
+    }
+    fillPowerSchemeMenu(root, menus.add(CreateMenu()));
+
+    InsertMenuW(root, 0, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    InsertMenuW(root, 0, OwnerDrawItem, VersionCommand, reinterpret_cast<const wchar_t*>(VersionItemTag));
+    appendSeparator(root);
+    InsertMenuW(root, AtEnd, OwnerDrawItem, AboutCommand, reinterpret_cast<const wchar_t*>(AboutItemTag));
+    InsertMenuW(root, AtEnd, OwnerDrawItem, ExitCommand, reinterpret_cast<const wchar_t*>(ExitItemTag));
+    return true;
+}
+
+void TrayApp::fillWindowSubmenu(WindowEntry* entry, HMENU submenu, UINT index) {
+    HWND window = entry->getHandle();
+    auto style = [window] { return static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)); };
+    auto exStyle = [window] { return static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)); };
+    auto append = [&](UINT flags, UINT action, const wchar_t* text) {
+        InsertMenuW(submenu, AtEnd, MF_BYPOSITION | flags, makeCommandId(index, action), text);
+    };
+
+    append((style() & WS_VISIBLE) ? 0 : MF_CHECKED, ActionHide, texts::ActionHide);
+    append((exStyle() & WS_EX_TOPMOST) ? MF_CHECKED : 0, ActionTopmost, texts::ActionTopmost);
+    if (alphaBlendSupported)
+        append((exStyle() & WS_EX_LAYERED) ? MF_CHECKED : 0, ActionTranslucent, texts::ActionTranslucent);
+    UINT fullScreenFlags = MF_GRAYED;
+    if (style() & WS_THICKFRAME)
+        fullScreenFlags = entry->isFullScreen() ? MF_CHECKED : 0;
+    append(fullScreenFlags, ActionFullScreen, texts::ActionFullScreen);
+    append((style() & WS_MAXIMIZE) ? MF_GRAYED : 0, ActionMoveToOrigin, texts::ActionMoveToOrigin);
+}
+
+bool TrayApp::isMenuItemData(ULONG_PTR data) const {
+    if (data >= VersionItemTag && data <= ExitItemTag)
+        return true;
+    for (const MenuWindow& item : menuWindows)
+        if (reinterpret_cast<ULONG_PTR>(item.entry) == data)
+            return true;
+    return false;
+}

@@ -1,0 +1,141 @@
+#include "tray/WindowCommands.h"
+#include "app/Names.h"
+#include "app/Scoped.h"
+#include "app/Texts.h"
+#include "app/TrayApp.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+constexpr int DialogCancelled = -1;
+
+std::list<WindowEntry*>::iterator findIn(std::list<WindowEntry*>& list, const WindowEntry* entry) {
+    return std::find(list.begin(), list.end(), entry);
+}
+
+} // namespace
+
+int percentToAlpha(int percent) {
+    const long long alpha = static_cast<long long>(percent) * 255 / 100;
+    return static_cast<int>(std::clamp<long long>(alpha, 0, 255));
+}
+
+int taskbarAlpha(int alpha) { return (alpha >= 0 && alpha < TaskbarMinAlpha) ? TaskbarMinAlpha : alpha; }
+
+void TrayApp::executeWindowCommand(WPARAM commandId) {
+    const UINT id = static_cast<UINT>(commandId);
+    const UINT index = commandIndex(id);
+    const UINT action = commandAction(id);
+
+    // menuWindows is written only by this thread, so it is read unlocked.
+    WindowEntry* entry = nullptr;
+    HWND window = nullptr;
+    if (index < menuWindows.size()) {
+        const MenuWindow& item = *std::next(menuWindows.begin(), index);
+        entry = item.entry;
+        window = item.window;
+    }
+
+    MutexLock lock(scanMutex);
+    auto inVisible = findIn(visibleWindows, entry);
+    auto inHidden = findIn(hiddenWindows, entry);
+    // The entry found by identity must still track the window the user chose:
+    // a new entry may have been allocated at a deleted one's address.
+    auto stillTracks = [&](std::list<WindowEntry*>::iterator it, const std::list<WindowEntry*>& list) {
+        return it != list.end() && (*it)->getHandle() == window;
+    };
+    const bool visible = stillTracks(inVisible, visibleWindows);
+
+    switch (action) {
+    case ActionHide: {
+        const bool hidden = stillTracks(inHidden, hiddenWindows);
+        // Only an entry still held by a list may be looked at: the pointer
+        // may name one that a scan has freed since the menu was built.
+        if (!visible && !hidden)
+            return;
+        if (entry->isHidden() ? !hidden : !visible)
+            return;
+        if (entry->toggleHidden()) {
+            visibleWindows.erase(inVisible);
+            hiddenWindows.push_back(entry);
+            wchar_t message[128];
+            wsprintfW(message, texts::HiddenCountBalloon, static_cast<int>(hiddenWindows.size()));
+            showBalloon(message, texts::ProductName, BalloonTime);
+        } else {
+            hiddenWindows.erase(inHidden);
+            visibleWindows.push_back(entry);
+        }
+        break;
+    }
+    case ActionTopmost:
+        if (visible)
+            entry->toggleTopmost();
+        break;
+    case ActionFullScreen:
+        if (visible)
+            entry->toggleFullScreen();
+        break;
+    case ActionMoveToOrigin:
+        if (visible)
+            entry->moveToOrigin();
+        break;
+    case ActionPowerScheme:
+        switchPowerScheme(index);
+        break;
+    case ActionTranslucent: {
+        if (!alphaBlendSupported)
+            break;
+        const bool forTaskbar = index == TaskbarIndex;
+        WindowEntry taskbar(forTaskbar ? FindWindowW(names::TaskbarClass, nullptr) : nullptr);
+        WindowEntry* target = forTaskbar ? &taskbar : (visible ? entry : nullptr);
+        if (!target)
+            break;
+        int alpha = 255;
+        if (!target->isLayered()) {
+            alpha = static_cast<int>(DialogBoxParamW(instance, MAKEINTRESOURCEW(DialogResource), mainWindow,
+                                                     transparencyDialogProc, 0));
+            if (forTaskbar)
+                alpha = taskbarAlpha(alpha);
+        }
+        target->setAlpha(alpha);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+INT_PTR CALLBACK transparencyDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        RECT frame{};
+        GetWindowRect(dialog, &frame);
+        const int width = frame.right - frame.left;
+        const int height = frame.bottom - frame.top;
+        SetWindowPos(dialog, nullptr, cursor.x - 2 * width / 3, cursor.y - 4 * height / 5, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW | SWP_NOOWNERZORDER);
+        SetDlgItemTextW(dialog, PercentEditId, L"100");
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (wParam == IDOK) {
+            const int percent = static_cast<int>(GetDlgItemInt(dialog, PercentEditId, nullptr, TRUE));
+            EndDialog(dialog, percentToAlpha(percent));
+            return TRUE;
+        }
+        if (wParam == IDCANCEL) {
+            EndDialog(dialog, DialogCancelled);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_RBUTTONDOWN:
+        EndDialog(dialog, DialogCancelled);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
