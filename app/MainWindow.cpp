@@ -1,4 +1,5 @@
 #include "app/Names.h"
+#include "app/ReadableMemory.h"
 #include "app/Scoped.h"
 #include "app/Texts.h"
 #include "app/TrayApp.h"
@@ -10,11 +11,16 @@ constexpr int CornerIconInset = 4;
 
 TrayApp* boundApp(HWND window) { return static_cast<TrayApp*>(GetPropW(window, names::AppProperty)); }
 
-// Owner-draw structures carry pointers. Only the tray menu's own loop, on this
-// thread, sends them while the menu is up; anything else may come from
-// another program and is not trusted.
-bool isOwnMenuRequest(const TrayApp& app, UINT controlType) {
-    return app.menuShowing && controlType == ODT_MENU && !InSendMessage();
+// Owner-draw structures carry pointers, and any program can send these
+// messages. Only a request for one of the items of the menu that is open
+// right now, in a structure of our own memory, is acted on.
+template <typename Item> Item* ownMenuRequest(const TrayApp& app, LPARAM lParam) {
+    auto* item = reinterpret_cast<Item*>(lParam);
+    if (!app.menuShowing || !isReadableMemory(item, sizeof(Item)))
+        return nullptr;
+    if (item->CtlType != ODT_MENU || !app.isMenuItemData(item->itemData))
+        return nullptr;
+    return item;
 }
 
 } // namespace
@@ -43,14 +49,12 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     }
     case WM_DRAWITEM: {
-        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
-        if (isOwnMenuRequest(*app, item->CtlType))
+        if (auto* item = ownMenuRequest<DRAWITEMSTRUCT>(*app, lParam))
             app->onDrawItem(item);
         break;
     }
     case WM_MEASUREITEM: {
-        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-        if (isOwnMenuRequest(*app, item->CtlType))
+        if (auto* item = ownMenuRequest<MEASUREITEMSTRUCT>(*app, lParam))
             app->onMeasureItem(item);
         break;
     }

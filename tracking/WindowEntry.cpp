@@ -84,7 +84,7 @@ bool WindowEntry::fetchIcon() {
         answer = 0;
     HICON found = reinterpret_cast<HICON>(answer);
     if (!found)
-        found = reinterpret_cast<HICON>(static_cast<ULONG_PTR>(GetClassLongW(hwnd, GCL_HICONSM)));
+        found = reinterpret_cast<HICON>(GetClassLongPtrW(hwnd, GCLP_HICONSM));
     if (!found)
         return false;
     if (found != icon)

@@ -74,8 +74,6 @@ static std::wstring itemText(ULONG_PTR data) {
 }
 
 bool TrayApp::onMeasureItem(MEASUREITEMSTRUCT* item) {
-    if (!isMenuItemData(item->itemData))
-        return false;
     const std::wstring text = itemText(item->itemData);
     ScopedGdiObject font(createMenuFont());
     WindowDC dc(mainWindow);
@@ -90,8 +88,6 @@ bool TrayApp::onMeasureItem(MEASUREITEMSTRUCT* item) {
 }
 
 bool TrayApp::onDrawItem(const DRAWITEMSTRUCT* item) {
-    if (!isMenuItemData(item->itemData))
-        return false;
     const std::wstring text = itemText(item->itemData);
     HICON icon = nullptr;
     ScopedIcon releasedIcon;

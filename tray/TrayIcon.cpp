@@ -1,4 +1,5 @@
 #include "app/Names.h"
+#include "app/ReadableMemory.h"
 #include "app/Texts.h"
 #include "app/TrayApp.h"
 
@@ -7,33 +8,16 @@
 
 namespace {
 
+// The Windows 2000 layout: the record without its trailing guidItem.
 constexpr DWORD TrayRecordSize = NOTIFYICONDATAW_V2_SIZE;
+#ifndef _WIN64
 static_assert(TrayRecordSize == 936);
+#endif
 
 template <size_t N> void copyCut(wchar_t (&field)[N], const std::wstring& text) {
     const size_t length = std::min(text.size(), N - 1);
     wmemcpy(field, text.data(), length);
     field[length] = L'\0';
-}
-
-// True when [address, address + size) is committed, readable memory of this
-// process. A notice pointer can come from any program that posts to us.
-bool isReadable(const void* address, size_t size) {
-    auto cursor = static_cast<const char*>(address);
-    const char* end = cursor + size;
-    if (!address || end < cursor)
-        return false;
-    constexpr DWORD Readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
-                               PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-    while (cursor < end) {
-        MEMORY_BASIC_INFORMATION info;
-        if (VirtualQuery(cursor, &info, sizeof(info)) != sizeof(info))
-            return false;
-        if (info.State != MEM_COMMIT || !(info.Protect & Readable) || (info.Protect & PAGE_GUARD))
-            return false;
-        cursor = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
-    }
-    return true;
 }
 
 template <size_t N> std::wstring boundedText(const WCHAR (&field)[N]) {
@@ -84,7 +68,7 @@ void TrayApp::onPluginBalloon(LPARAM lParam) {
     if (plugins.empty())
         return;
     const auto* source = reinterpret_cast<const MossgatePluginNotice*>(lParam);
-    if (!isReadable(source, sizeof(MossgatePluginNotice)))
+    if (!isReadableMemory(source, sizeof(MossgatePluginNotice)))
         return;
     MossgatePluginNotice notice;
     memcpy(&notice, source, sizeof(notice));

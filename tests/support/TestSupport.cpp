@@ -1,0 +1,179 @@
+#include "support/TestSupport.h"
+#include "app/Names.h"
+
+#include <map>
+
+namespace {
+
+constexpr wchar_t DefaultClass[] = L"mossgate_test_window";
+std::map<HWND, HICON> iconAnswers;
+
+LRESULT CALLBACK testWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_GETICON && wParam == ICON_SMALL) {
+        auto it = iconAnswers.find(window);
+        return it == iconAnswers.end() ? 0 : reinterpret_cast<LRESULT>(it->second);
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+void pumpMessages(DWORD ms) {
+    const DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while (GetTickCount() - start < ms);
+}
+
+bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start >= timeoutMs)
+            return condition();
+        pumpMessages(10);
+    }
+    return true;
+}
+
+bool registerTestClass(const wchar_t* name, HICON smallIcon) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = testWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
+    windowClass.lpszClassName = name;
+    windowClass.hIconSm = smallIcon;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+TestWindow::TestWindow(const WindowSpec& spec) {
+    static const bool registered = registerTestClass(DefaultClass);
+    (void)registered;
+    const RECT& f = spec.frame;
+    hwnd = CreateWindowExW(spec.exStyle, spec.className ? spec.className : DefaultClass, spec.caption.c_str(),
+                           spec.style, f.left, f.top, f.right - f.left, f.bottom - f.top, spec.owner, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+TestWindow::~TestWindow() { destroy(); }
+
+void TestWindow::destroy() {
+    if (hwnd) {
+        iconAnswers.erase(hwnd);
+        DestroyWindow(hwnd);
+        hwnd = nullptr;
+    }
+}
+
+void TestWindow::answerIcon(HICON icon) { iconAnswers[hwnd] = icon; }
+
+AppUnderTest::AppUnderTest() { app.emplace(GetModuleHandleW(nullptr)); }
+
+AppUnderTest::~AppUnderTest() { shutDown(); }
+
+bool AppUnderTest::start() { return app->start(); }
+
+void AppUnderTest::shutDown() {
+    if (!app)
+        return;
+    HWND window = app->mainWindow;
+    if (window)
+        app->removeTrayIcon();
+    app.reset();
+    if (window) {
+        RemovePropW(window, names::AppProperty);
+        DestroyWindow(window);
+    }
+    UnregisterClassW(names::WindowClass, GetModuleHandleW(nullptr));
+    // Drop the quit message or timers the app may have left behind.
+    pumpMessages(0);
+}
+
+BareApp::BareApp() : app(GetModuleHandleW(nullptr)) {
+    app.loadIcons(nullptr);
+    app.mainWindow = CreateWindowExW(0, L"STATIC", L"bare mossgate", 0, 0, 0, 24, 24, nullptr, nullptr,
+                                     GetModuleHandleW(nullptr), nullptr);
+    app.scanMutex = CreateMutexW(nullptr, FALSE, nullptr);
+}
+
+BareApp::~BareApp() {
+    HWND window = app.mainWindow;
+    app.quitting = true; // a bare app has no tray icon to put back
+    app.restoreHiddenWindows();
+    app.menuWindows.clear();
+    CloseHandle(app.scanMutex);
+    app.scanMutex = nullptr;
+    DestroyWindow(window);
+}
+
+HANDLE launch(const std::wstring& command) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    std::wstring line = command;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return nullptr;
+    CloseHandle(info.hThread);
+    return info.hProcess;
+}
+
+DWORD waitExit(HANDLE process, DWORD timeoutMs) {
+    DWORD code = STILL_ACTIVE;
+    waitFor([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, timeoutMs);
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+std::wstring testFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    return folder.substr(0, folder.rfind(L'\\') + 1);
+}
+
+std::wstring windowText(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+HWND findOwnWindow(const wchar_t* className, const wchar_t* caption) {
+    struct Search {
+        const wchar_t* className;
+        const wchar_t* caption;
+        HWND found;
+    } search{className, caption, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process != GetCurrentProcessId() || !IsWindowVisible(window))
+                return TRUE;
+            wchar_t name[256] = {};
+            GetClassNameW(window, name, 256);
+            if (s->className && lstrcmpW(name, s->className) != 0)
+                return TRUE;
+            if (s->caption && windowText(window) != s->caption)
+                return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+WindowEntry* entryFor(const std::list<WindowEntry*>& list, HWND window) {
+    for (WindowEntry* entry : list)
+        if (entry->getHandle() == window)
+            return entry;
+    return nullptr;
+}
+
+bool isListed(const std::list<WindowEntry*>& list, HWND window) { return entryFor(list, window) != nullptr; }

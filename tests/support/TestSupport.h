@@ -1,0 +1,90 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/TrayApp.h"
+
+// Pumps this thread's messages for `ms` milliseconds.
+void pumpMessages(DWORD ms);
+
+// Pumps messages until `condition` holds or `timeoutMs` passes; returns the
+// condition's last value.
+bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
+
+struct WindowSpec {
+    std::wstring caption = L"test window";
+    DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+    DWORD exStyle = 0;
+    HWND owner = nullptr;
+    const wchar_t* className = nullptr; // the default test class
+    RECT frame{100, 100, 400, 300};
+};
+
+// A real top-level window of this process, destroyed at scope end.
+class TestWindow {
+  public:
+    explicit TestWindow(const WindowSpec& spec = {});
+    ~TestWindow();
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+    HWND get() const { return hwnd; }
+    void destroy();
+
+    // Makes the window answer WM_GETICON with `icon`.
+    void answerIcon(HICON icon);
+
+  private:
+    HWND hwnd = nullptr;
+};
+
+// Registers a window class of the given name with the test procedure and an
+// optional small class icon. Returns false when it already exists.
+bool registerTestClass(const wchar_t* name, HICON smallIcon = nullptr);
+
+// The application started as the program starts it, and taken down again
+// (window destroyed, class unregistered) so the next test can start anew.
+class AppUnderTest {
+  public:
+    AppUnderTest();
+    ~AppUnderTest();
+    bool start();
+    void shutDown();
+    TrayApp& operator*() { return *app; }
+    TrayApp* operator->() { return &*app; }
+
+  private:
+    std::optional<TrayApp> app;
+};
+
+// A TrayApp with just its corner window (no tray icon, plugins, scan or
+// watcher) and its scan mutex, for driving the parts one at a time.
+class BareApp {
+  public:
+    BareApp();
+    ~BareApp();
+    TrayApp& operator*() { return app; }
+    TrayApp* operator->() { return &app; }
+
+  private:
+    TrayApp app;
+};
+
+// Runs `command` as a child process and returns its handle.
+HANDLE launch(const std::wstring& command);
+DWORD waitExit(HANDLE process, DWORD timeoutMs = 20000);
+
+// The folder of the running test executable, with a trailing backslash.
+std::wstring testFolder();
+
+// Finds a visible top-level window of this process whose caption is `caption`
+// and whose class is `className` (any when null).
+HWND findOwnWindow(const wchar_t* className, const wchar_t* caption);
+
+std::wstring windowText(HWND window);
+
+bool isListed(const std::list<WindowEntry*>& list, HWND window);
+WindowEntry* entryFor(const std::list<WindowEntry*>& list, HWND window);

@@ -1,0 +1,75 @@
+// Owns windows for the tests and benchmarks, in a process of its own as
+// other programs' windows are on a real desktop.
+//
+//   window_host <count> [flags]
+//     flags: i  every other window has no icon of its own (class or window)
+//            m  windows start maximised
+//            h  the thread stops answering messages once the windows exist
+//            c  open and close <count> windows one after another, then wait
+// Windows are captioned "host window <n>". The process runs until it is
+// ended or receives WM_QUIT.
+#include <windows.h>
+
+#include <cwchar>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr wchar_t IconClass[] = L"window_host_icon";
+constexpr wchar_t PlainClass[] = L"window_host_plain";
+
+void registerClass(const wchar_t* name, HICON smallIcon) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
+    windowClass.lpszClassName = name;
+    windowClass.hIconSm = smallIcon;
+    RegisterClassExW(&windowClass);
+}
+
+HWND openWindow(int n, bool withIcon, bool maximised) {
+    wchar_t caption[64];
+    swprintf(caption, 64, L"host window %d", n);
+    DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE | (maximised ? WS_MAXIMIZE : 0);
+    return CreateWindowExW(0, withIcon ? IconClass : PlainClass, caption, style, 40 + (n % 20) * 10,
+                           40 + (n % 20) * 10, 320, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const int count = argc > 1 ? _wtoi(argv[1]) : 1;
+    const std::wstring flags = argc > 2 ? argv[2] : L"";
+    const bool someWithoutIcon = flags.find(L'i') != std::wstring::npos;
+    const bool maximised = flags.find(L'm') != std::wstring::npos;
+    const bool hang = flags.find(L'h') != std::wstring::npos;
+    const bool cycle = flags.find(L'c') != std::wstring::npos;
+
+    registerClass(IconClass, LoadIconW(nullptr, IDI_APPLICATION));
+    registerClass(PlainClass, nullptr);
+
+    for (int n = 0; n < count; ++n) {
+        HWND window = openWindow(n, !(someWithoutIcon && n % 2), maximised);
+        if (cycle) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
+            DestroyWindow(window);
+        }
+    }
+    if (hang)
+        Sleep(INFINITE);
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
