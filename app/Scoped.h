@@ -99,10 +99,24 @@ class SelectedObject {
     HGDIOBJ previous;
 };
 
+// Waits without time-out for `object`, handling messages that other threads
+// send to this thread's windows meanwhile. The thread that holds the scan
+// mutex reads window captions, which for windows of this process means
+// sending them WM_GETTEXT; a plain wait here could deadlock on that.
+inline void waitHandlingSentMessages(HANDLE object) {
+    for (;;) {
+        const DWORD result = MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (result != WAIT_OBJECT_0 + 1)
+            return; // signalled, abandoned, or a failed wait
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 // Holds a Win32 mutex from construction to scope exit.
 class MutexLock {
   public:
-    explicit MutexLock(HANDLE m) : mutex(m) { WaitForSingleObject(mutex, INFINITE); }
+    explicit MutexLock(HANDLE m) : mutex(m) { waitHandlingSentMessages(mutex); }
     ~MutexLock() { ReleaseMutex(mutex); }
     MutexLock(const MutexLock&) = delete;
     MutexLock& operator=(const MutexLock&) = delete;

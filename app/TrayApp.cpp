@@ -105,7 +105,7 @@ void TrayApp::stopWatcher() {
     if (!watcherThread)
         return;
     watcherStop = true;
-    WaitForSingleObject(watcherThread, INFINITE);
+    waitHandlingSentMessages(watcherThread);
 }
 
 TrayApp::~TrayApp() {

@@ -1,4 +1,5 @@
 #include "app/Names.h"
+#include "app/Scoped.h"
 #include "app/Texts.h"
 #include "app/TrayApp.h"
 #include "tray/MenuSet.h"
@@ -38,7 +39,7 @@ bool TrayApp::buildTrayMenu(MenuSet& menus) {
     menus.root = root;
     DeleteMenu(root, 0, MF_BYPOSITION);
 
-    WaitForSingleObject(scanMutex, INFINITE);
+    waitHandlingSentMessages(scanMutex);
     menuWindows.clear();
     UINT index = 0;
     // Window items stop at 127 so that no two items, nor an item and the

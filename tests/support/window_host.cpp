@@ -9,6 +9,7 @@
 // Windows are captioned "host window <n>". The process runs until it is
 // ended or receives WM_QUIT.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cwchar>
 #include <cstdlib>

@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include "app/Names.h"
+#include "app/Scoped.h"
+#include "app/Texts.h"
+#include "support/TestSupport.h"
+#include "tracking/ScreenEdges.h"
+
+namespace {
+
+bool sameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+struct EdgeCase {
+    const char* name;
+    RECT taskbar;
+    RECT reaching; // corner window's work area
+    RECT docked;   // full-screen area
+};
+
+// A 1024x768 desktop with the taskbar in each place the rules tell apart.
+const EdgeCase edgeCases[] = {
+    {"right", {984, 0, 1024, 768}, {0, 0, 984, 768}, {0, 0, 984, 768}},
+    {"bottom", {0, 738, 1024, 768}, {0, 0, 1024, 738}, {0, 0, 1024, 738}},
+    {"left", {0, 0, 40, 768}, {40, 0, 1024, 768}, {40, 0, 1024, 768}},
+    {"top", {0, 0, 1024, 30}, {0, 30, 1024, 768}, {0, 30, 1024, 768}},
+    {"floating", {300, 300, 700, 330}, {0, 0, 1024, 768}, {0, 0, 1024, 768}},
+    // Overhanging the screen by two pixels, as a themed taskbar does: it still
+    // counts for the corner window, but it is not docked for full screen.
+    {"bottom overhanging", {-2, 738, 1026, 770}, {0, 0, 1024, 738}, {0, 0, 1024, 768}},
+    {"auto-hidden at the bottom", {0, 766, 1024, 798}, {0, 0, 1024, 766}, {0, 0, 1024, 768}},
+};
+
+TEST(ScreenEdges, TaskbarCutFromDesktopByEdgeRules) {
+    const RECT desktop{0, 0, 1024, 768};
+    for (const EdgeCase& c : edgeCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(sameRect(cutTaskbarReaching(desktop, c.taskbar), c.reaching));
+        EXPECT_TRUE(sameRect(cutTaskbarDocked(desktop, c.taskbar), c.docked));
+    }
+}
+
+TEST(About, TextEndsWithAlphablendLineWithoutPlugins) {
+    BareApp app;
+    for (bool supported : {true, false}) {
+        app->alphaBlendSupported = supported;
+        const std::wstring text = app->aboutText();
+        EXPECT_EQ(text.rfind(L"mossgate v0.37.12\n", 0), 0u);
+        const std::wstring last = supported ? L"\nYour OS supports Alphablend function."
+                                            : L"\nYour OS doesn't support Alphablend function.";
+        ASSERT_GE(text.size(), last.size());
+        EXPECT_EQ(text.substr(text.size() - last.size()), last);
+    }
+}
+
+TEST(About, ListsEachPluginOnItsOwnLine) {
+    BareApp app;
+    app->alphaBlendSupported = true;
+    PluginEntry first, second;
+    lstrcpyW(first.identity.text, L"first plugin");
+    lstrcpyW(second.identity.text, L"second plugin");
+    app->plugins = {&first, &second};
+    const std::wstring text = app->aboutText();
+    app->plugins.clear();
+    const std::wstring tail = L"Your OS supports Alphablend function.\n\nand following plugin(s) are loaded:"
+                              L"\n  * first plugin\n  * second plugin";
+    ASSERT_GE(text.size(), tail.size());
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+}
+
+TEST(Startup, CornerWindowIsBoundHiddenAndInTheWorkAreaCorner) {
+    AppUnderTest app;
+    ASSERT_TRUE(app.start());
+    HWND corner = FindWindowW(names::WindowClass, nullptr);
+    ASSERT_EQ(corner, app->mainWindow);
+    EXPECT_EQ(GetPropW(corner, names::AppProperty), &*app);
+    EXPECT_FALSE(IsWindowVisible(corner));
+    EXPECT_EQ(GetWindowLongW(corner, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_TOPMOST),
+              WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
+    EXPECT_EQ(GetClassLongW(corner, GCL_STYLE), static_cast<DWORD>(CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS));
+
+    HWND taskbar = FindWindowW(names::TaskbarClass, nullptr);
+    ASSERT_NE(taskbar, nullptr) << "the tests run in a desktop with a taskbar";
+    RECT bar;
+    GetWindowRect(taskbar, &bar);
+    EXPECT_EQ(app->workArea.bottom, bar.top);
+    RECT frame;
+    GetWindowRect(corner, &frame);
+    // Wine enlarges tiny windows, so only the top-left corner is certain.
+    EXPECT_EQ(frame.left, app->workArea.right - CornerSize);
+    EXPECT_EQ(frame.top, app->workArea.bottom - CornerSize);
+    EXPECT_NE(app->scanMutex, nullptr);
+    EXPECT_NE(app->watcherThread, nullptr);
+}
+
+TEST(Startup, FailsWithoutAnyIcon) {
+    // kernel32 holds no icon 102, and the folder holds no tray.ico.
+    TrayApp app(GetModuleHandleW(L"kernel32.dll"));
+    EXPECT_FALSE(app.start());
+    EXPECT_EQ(app.mainWindow, nullptr);
+}
+
+TEST(Startup, IconFileReplacesBuiltInIconAndBadFileFallsBack) {
+    BareApp app;
+    const HICON builtIn = app->smallIcon;
+    ASSERT_NE(builtIn, nullptr);
+
+    // The build puts a copy of the program's icon file beside the tests: a
+    // readable file wins over the resource.
+    EXPECT_TRUE(app->loadIcons((testFolder() + L"good_tray.ico").c_str()));
+    EXPECT_NE(app->smallIcon, builtIn);
+    EXPECT_NE(app->largeIcon, nullptr);
+
+    // A corrupt file falls back to the resource, size by size.
+    const std::wstring bad = testFolder() + L"bad_tray.ico";
+    HANDLE file = CreateFileW(bad.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, "not an icon", 11, &written, nullptr);
+    CloseHandle(file);
+    EXPECT_TRUE(app->loadIcons(bad.c_str()));
+    EXPECT_EQ(app->smallIcon, builtIn);
+    DeleteFileW(bad.c_str());
+    EXPECT_TRUE(app->loadIcons((testFolder() + L"missing.ico").c_str()));
+    EXPECT_EQ(app->smallIcon, builtIn);
+}
+
+TEST(MainWindow, CreationWithoutApplicationFails) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = mainWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"mossgate_unbound_test";
+    ASSERT_TRUE(RegisterClassExW(&windowClass));
+    HWND window = CreateWindowExW(0, L"mossgate_unbound_test", nullptr, 0, 0, 0, 24, 24, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    EXPECT_EQ(window, nullptr);
+    UnregisterClassW(L"mossgate_unbound_test", GetModuleHandleW(nullptr));
+}
+
+TEST(MainWindow, OnlyTheWindowCommandBlockReachesTheExecutor) {
+    struct Case {
+        WPARAM id;
+        bool hides;
+    } cases[] = {
+        {0xF001, true},  // window 0, hide
+        {0xF801, false}, // bit 11 set: outside the block
+        {0xE001, false}, // below the block
+        {0x1F001, true}, // only the low word is examined
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        BareApp app;
+        TestWindow window;
+        auto* entry = new WindowEntry(window.get());
+        entry->refresh();
+        app->visibleWindows.push_back(entry);
+        app->menuWindows.push_back({entry, window.get()});
+        app->onCommand(c.id, 0);
+        EXPECT_EQ(!IsWindowVisible(window.get()), c.hides);
+    }
+}
+
+TEST(MainWindow, ExitCommandUnbindsAndQuits) {
+    AppUnderTest app;
+    ASSERT_TRUE(app.start());
+    TestWindow window;
+    SendMessageW(app->mainWindow, WM_COMMAND, ExitCommand, 0);
+    EXPECT_TRUE(app->quitting);
+    EXPECT_EQ(GetPropW(app->mainWindow, names::AppProperty), nullptr);
+    MSG message;
+    EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST(MainWindow, TeardownAfterExitShowsEveryHiddenWindowAgain) {
+    TestWindow first, second;
+    {
+        AppUnderTest app;
+        ASSERT_TRUE(app.start());
+        {
+            MutexLock lock(app->scanMutex);
+            app->scanDesktop();
+            app->menuWindows.clear();
+            for (HWND w : {first.get(), second.get()})
+                app->menuWindows.push_back({entryFor(app->visibleWindows, w), w});
+        }
+        app->executeWindowCommand(makeCommandId(0, ActionHide));
+        app->executeWindowCommand(makeCommandId(1, ActionHide));
+        ASSERT_FALSE(IsWindowVisible(first.get()));
+        ASSERT_FALSE(IsWindowVisible(second.get()));
+        SendMessageW(app->mainWindow, WM_COMMAND, ExitCommand, 0);
+    }
+    EXPECT_TRUE(IsWindowVisible(first.get()));
+    EXPECT_TRUE(IsWindowVisible(second.get()));
+}
+
+} // namespace

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <cwctype>
+
+#include "support/TestSupport.h"
+
+namespace {
+
+bool iconAlive(HICON icon) {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info))
+        return false;
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return true;
+}
+
+HICON makeIcon(BYTE shade) {
+    BYTE andMask[32 * 4];
+    BYTE xorMask[32 * 4];
+    memset(andMask, 0, sizeof(andMask));
+    memset(xorMask, shade, sizeof(xorMask));
+    return CreateIcon(GetModuleHandleW(nullptr), 32, 32, 1, 1, andMask, xorMask);
+}
+
+const wchar_t NoIconClass[] = L"mossgate_test_noicon";
+const wchar_t ClassIconClass[] = L"mossgate_test_classicon";
+
+TEST(Entry, LoadReadsTheWindowOnce) {
+    TestWindow window(WindowSpec{L"load me"});
+    WindowEntry entry(window.get());
+    ASSERT_TRUE(entry.refresh());
+    EXPECT_EQ(entry.getCaption(), L"load me");
+    EXPECT_EQ(entry.getClassName(), L"mossgate_test_window");
+    EXPECT_EQ(entry.getSavedShowCmd(), static_cast<UINT>(SW_SHOWNORMAL));
+    EXPECT_FALSE(entry.isHidden());
+    std::wstring exe = entry.getExePath();
+    for (auto& ch : exe)
+        ch = towlower(ch);
+    EXPECT_NE(exe.find(L"test_tracking.exe"), std::wstring::npos);
+
+    SetWindowTextW(window.get(), L"renamed");
+    entry.refresh();
+    EXPECT_EQ(entry.getCaption(), L"renamed");
+    entry.releaseIcon();
+}
+
+TEST(Entry, NullHandleIsNeverLoaded) {
+    WindowEntry entry(nullptr);
+    EXPECT_FALSE(entry.refresh());
+    EXPECT_EQ(entry.getIcon(), nullptr);
+}
+
+TEST(Entry, FollowsTheWindowsSmallIconWithoutDestroyingIt) {
+    TestWindow window(WindowSpec{L"icon changes"});
+    HICON first = makeIcon(0x11), second = makeIcon(0x77);
+    window.answerIcon(first);
+    WindowEntry entry(window.get());
+    entry.refresh();
+    EXPECT_EQ(entry.getIcon(), first);
+    EXPECT_FALSE(entry.getOwnsIcon());
+    window.answerIcon(second);
+    entry.refresh();
+    EXPECT_EQ(entry.getIcon(), second);
+    EXPECT_TRUE(iconAlive(first)) << "the window's own icon is never destroyed";
+    DestroyIcon(first);
+    DestroyIcon(second);
+}
+
+TEST(Entry, FallsBackToTheClassIcon) {
+    HICON classIcon = makeIcon(0x33);
+    registerTestClass(ClassIconClass, classIcon);
+    WindowSpec spec{L"class icon"};
+    spec.className = ClassIconClass;
+    TestWindow window(spec);
+    WindowEntry entry(window.get());
+    entry.refresh();
+    EXPECT_EQ(entry.getIcon(), reinterpret_cast<HICON>(GetClassLongPtrW(window.get(), GCLP_HICONSM)));
+    EXPECT_FALSE(entry.getOwnsIcon());
+}
+
+TEST(Entry, ExecutableIconIsOwnedAndReplacedOnceTheWindowHasOne) {
+    registerTestClass(NoIconClass);
+    WindowSpec spec{L"no icon"};
+    spec.className = NoIconClass;
+    TestWindow window(spec);
+    WindowEntry entry(window.get());
+    entry.refresh();
+    const HICON fileIcon = entry.getIcon();
+    ASSERT_NE(fileIcon, nullptr);
+    EXPECT_TRUE(entry.getOwnsIcon());
+
+    HICON own = makeIcon(0x55);
+    window.answerIcon(own);
+    entry.refresh();
+    EXPECT_EQ(entry.getIcon(), own);
+    EXPECT_FALSE(iconAlive(fileIcon)) << "the replaced executable icon is destroyed";
+    DestroyIcon(own);
+}
+
+TEST(Entry, ScanReleasesTheOwnedIconOfAnEntryItDrops) {
+    registerTestClass(NoIconClass);
+    BareApp app;
+    WindowSpec spec{L"closes with its file icon"};
+    spec.className = NoIconClass;
+    TestWindow window(spec);
+    app->scanDesktop();
+    WindowEntry* entry = entryFor(app->visibleWindows, window.get());
+    ASSERT_NE(entry, nullptr);
+    ASSERT_TRUE(entry->getOwnsIcon());
+    const HICON fileIcon = entry->getIcon();
+    ASSERT_TRUE(iconAlive(fileIcon));
+    window.destroy();
+    app->scanDesktop();
+    EXPECT_FALSE(iconAlive(fileIcon));
+}
+
+TEST(Entry, FullScreenFreezesShowStateButNotCaption) {
+    TestWindow window(WindowSpec{L"stretched"});
+    WindowEntry entry(window.get());
+    entry.refresh();
+    ASSERT_TRUE(entry.toggleFullScreen());
+    ShowWindow(window.get(), SW_SHOWMINIMIZED);
+    SetWindowTextW(window.get(), L"stretched, renamed");
+    entry.refresh();
+    EXPECT_EQ(entry.getSavedShowCmd(), static_cast<UINT>(SW_SHOWNORMAL));
+    EXPECT_EQ(entry.getCaption(), L"stretched, renamed");
+    entry.releaseIcon();
+}
+
+} // namespace
