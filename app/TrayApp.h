@@ -20,6 +20,13 @@ struct MenuWindow {
 
 class MenuSet;
 
+// What a plugin's balloon request asks the tray to show.
+struct PluginBalloon {
+    std::wstring text;
+    std::wstring title;
+    DWORD time = 0;
+};
+
 // The application: owns the corner window, the tray icon, the window lists
 // and the plugins. Fields are public so the tests can set up and read back
 // the state they check.
@@ -47,10 +54,14 @@ class TrayApp {
     std::wstring aboutText() const;
 
     // Tray icon and balloons.
+    void fillTrayRecord();
     bool addTrayIcon();
     bool removeTrayIcon();
+    NOTIFYICONDATAW balloonRecord(const std::wstring& text, const std::wstring& title, DWORD time) const;
     bool showBalloon(const std::wstring& text, const std::wstring& title, DWORD time);
     bool setTrayTip(const std::wstring& text);
+    // Reads a plugin's notice; false when the message is to be ignored.
+    bool pluginBalloon(LPARAM notice, PluginBalloon& balloon) const;
     void onPluginBalloon(LPARAM notice);
 
     // Window tracking.

@@ -26,7 +26,7 @@ template <size_t N> std::wstring boundedText(const WCHAR (&field)[N]) {
 
 } // namespace
 
-bool TrayApp::addTrayIcon() {
+void TrayApp::fillTrayRecord() {
     trayData.cbSize = TrayRecordSize;
     trayData.hWnd = mainWindow;
     trayData.uID = TrayIconId;
@@ -34,6 +34,10 @@ bool TrayApp::addTrayIcon() {
     trayData.uCallbackMessage = TrayCallbackMessage;
     trayData.hIcon = smallIcon;
     copyCut(trayData.szTip, tipText);
+}
+
+bool TrayApp::addTrayIcon() {
+    fillTrayRecord();
     if (Shell_NotifyIconW(NIM_ADD, &trayData))
         return true;
     return Shell_NotifyIconW(NIM_MODIFY, &trayData) != FALSE;
@@ -41,7 +45,7 @@ bool TrayApp::addTrayIcon() {
 
 bool TrayApp::removeTrayIcon() { return Shell_NotifyIconW(NIM_DELETE, &trayData) != FALSE; }
 
-bool TrayApp::showBalloon(const std::wstring& text, const std::wstring& title, DWORD time) {
+NOTIFYICONDATAW TrayApp::balloonRecord(const std::wstring& text, const std::wstring& title, DWORD time) const {
     NOTIFYICONDATAW balloon;
     ZeroMemory(&balloon, sizeof(balloon));
     balloon.cbSize = TrayRecordSize;
@@ -53,6 +57,11 @@ bool TrayApp::showBalloon(const std::wstring& text, const std::wstring& title, D
     balloon.uTimeout = time;
     copyCut(balloon.szInfoTitle, title);
     balloon.dwInfoFlags = NIIF_INFO;
+    return balloon;
+}
+
+bool TrayApp::showBalloon(const std::wstring& text, const std::wstring& title, DWORD time) {
+    NOTIFYICONDATAW balloon = balloonRecord(text, title, time);
     const bool shown = Shell_NotifyIconW(NIM_MODIFY, &balloon) != FALSE;
     if (time != 0)
         SetTimer(mainWindow, BalloonTimer, time, nullptr);
@@ -64,19 +73,27 @@ bool TrayApp::setTrayTip(const std::wstring& text) {
     return addTrayIcon();
 }
 
-void TrayApp::onPluginBalloon(LPARAM lParam) {
+bool TrayApp::pluginBalloon(LPARAM lParam, PluginBalloon& balloon) const {
     if (plugins.empty())
-        return;
+        return false;
     const auto* source = reinterpret_cast<const MossgatePluginNotice*>(lParam);
     if (!isReadableMemory(source, sizeof(MossgatePluginNotice)))
-        return;
+        return false;
     MossgatePluginNotice notice;
     memcpy(&notice, source, sizeof(notice));
     for (const PluginEntry* plugin : plugins) {
         if (plugin->loadTick == notice.key) {
-            showBalloon(boundedText(notice.text), texts::PluginTitlePrefix + boundedText(notice.title),
-                        notice.displayTime);
-            return;
+            balloon.text = boundedText(notice.text);
+            balloon.title = texts::PluginTitlePrefix + boundedText(notice.title);
+            balloon.time = notice.displayTime;
+            return true;
         }
     }
+    return false;
+}
+
+void TrayApp::onPluginBalloon(LPARAM lParam) {
+    PluginBalloon balloon;
+    if (pluginBalloon(lParam, balloon))
+        showBalloon(balloon.text, balloon.title, balloon.time);
 }
