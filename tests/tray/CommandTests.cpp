@@ -1,1 +1,280 @@
 #include <gtest/gtest.h>
+
+#include "app/Names.h"
+#include "app/Scoped.h"
+#include "support/TestSupport.h"
+#include "tracking/ScreenEdges.h"
+#include "tray/WindowCommands.h"
+
+namespace {
+
+TEST(Transparency, PercentToAlpha) {
+    struct Case {
+        int percent, alpha;
+    } cases[] = {{100, 255}, {250, 255}, {50, 127}, {20, 51}, {1, 2}, {0, 0}, {-5, 0}, {2147483647, 255}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.percent);
+        EXPECT_EQ(percentToAlpha(c.percent), c.alpha);
+    }
+}
+
+TEST(Transparency, TaskbarNeverFainterThan51) {
+    struct Case {
+        int alpha, taskbar;
+    } cases[] = {{25, 51}, {0, 51}, {50, 51}, {51, 51}, {127, 127}, {255, 255}, {-1, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.alpha);
+        EXPECT_EQ(taskbarAlpha(c.alpha), c.taskbar);
+    }
+}
+
+// Drives the real dialog: `act` runs inside its modal loop once it is up.
+struct DialogRun {
+    static std::function<void(HWND)> act;
+    static HWND dialog;
+    static void CALLBACK poll(HWND, UINT, UINT_PTR timer, DWORD) {
+        HWND found = findOwnWindow(L"#32770", nullptr);
+        if (!found)
+            return;
+        KillTimer(nullptr, timer);
+        dialog = found;
+        act(found);
+    }
+    static INT_PTR run(std::function<void(HWND)> action) {
+        act = std::move(action);
+        dialog = nullptr;
+        SetTimer(nullptr, 0, 50, poll);
+        return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(DialogResource), nullptr,
+                               transparencyDialogProc, 0);
+    }
+};
+std::function<void(HWND)> DialogRun::act;
+HWND DialogRun::dialog;
+
+void typeAndPress(HWND dialog, const wchar_t* text, WPARAM key) {
+    HWND edit = GetDlgItem(dialog, PercentEditId);
+    SetWindowTextW(edit, text);
+    SetFocus(edit);
+    PostMessageW(edit, WM_KEYDOWN, key, 0);
+    PostMessageW(edit, WM_KEYUP, key, 0);
+}
+
+TEST(Transparency, DialogOpensAtTheCursorWithOneHundred) {
+    SetCursorPos(600, 400);
+    std::wstring initial;
+    RECT frame{};
+    const INT_PTR result = DialogRun::run([&](HWND dialog) {
+        initial = windowText(GetDlgItem(dialog, PercentEditId));
+        GetWindowRect(dialog, &frame);
+        typeAndPress(dialog, L"50", VK_RETURN);
+    });
+    EXPECT_EQ(initial, L"100");
+    EXPECT_EQ(result, 127);
+    POINT cursor;
+    GetCursorPos(&cursor);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    EXPECT_EQ(frame.left, cursor.x - 2 * width / 3);
+    EXPECT_EQ(frame.top, cursor.y - 4 * height / 5);
+}
+
+TEST(Transparency, DialogResults) {
+    struct Case {
+        const char* name;
+        std::function<void(HWND)> act;
+        INT_PTR result;
+    } cases[] = {
+        {"enter on 100", [](HWND d) { typeAndPress(d, L"100", VK_RETURN); }, 255},
+        {"enter on 20", [](HWND d) { typeAndPress(d, L"20", VK_RETURN); }, 51},
+        {"enter on empty", [](HWND d) { typeAndPress(d, L"", VK_RETURN); }, 0},
+        {"beyond 32 bits", [](HWND d) { typeAndPress(d, L"99999999999", VK_RETURN); }, 0},
+        {"escape", [](HWND d) { typeAndPress(d, L"50", VK_ESCAPE); }, -1},
+        {"right click", [](HWND d) { PostMessageW(d, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5)); }, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(DialogRun::run(c.act), c.result);
+    }
+}
+
+// A bare app with test windows listed as a built menu would list them.
+struct CommandFixture {
+    BareApp app;
+    std::vector<std::unique_ptr<TestWindow>> windows;
+    WindowEntry* add(const WindowSpec& spec) {
+        windows.push_back(std::make_unique<TestWindow>(spec));
+        auto* entry = new WindowEntry(windows.back()->get());
+        entry->refresh();
+        app->visibleWindows.push_back(entry);
+        app->menuWindows.push_back({entry, entry->getHandle()});
+        return entry;
+    }
+    void run(UINT index, UINT action) { app->executeWindowCommand(makeCommandId(index, action)); }
+};
+
+bool lockIsFree(HANDLE mutex) {
+    HANDLE probe = CreateThread(
+        nullptr, 0,
+        [](void* m) -> DWORD {
+            const DWORD result = WaitForSingleObject(static_cast<HANDLE>(m), 1000);
+            if (result == WAIT_OBJECT_0)
+                ReleaseMutex(static_cast<HANDLE>(m));
+            return result;
+        },
+        mutex, 0, nullptr);
+    waitFor([&] { return WaitForSingleObject(probe, 0) == WAIT_OBJECT_0; }, 3000);
+    DWORD result = 1;
+    GetExitCodeThread(probe, &result);
+    CloseHandle(probe);
+    return result == WAIT_OBJECT_0;
+}
+
+TEST(Commands, HideMovesTheEntryAndShowBringsItBackAtTheEnd) {
+    CommandFixture f;
+    WindowEntry* first = f.add(WindowSpec{L"first"});
+    WindowEntry* second = f.add(WindowSpec{L"second"});
+    ShowWindow(first->getHandle(), SW_SHOWMAXIMIZED);
+    first->refresh();
+
+    f.run(0, ActionHide);
+    EXPECT_FALSE(IsWindowVisible(first->getHandle()));
+    EXPECT_TRUE(first->isHidden());
+    EXPECT_EQ(f.app->hiddenWindows, std::list<WindowEntry*>{first});
+    EXPECT_EQ(f.app->visibleWindows, std::list<WindowEntry*>{second});
+
+    f.run(0, ActionHide); // the same menu: the entry is now in hiddenWindows
+    EXPECT_TRUE(IsWindowVisible(first->getHandle()));
+    EXPECT_TRUE(IsZoomed(first->getHandle())) << "shown with the show command saved before hiding";
+    EXPECT_EQ(f.app->visibleWindows.back(), first);
+    EXPECT_TRUE(f.app->hiddenWindows.empty());
+    EXPECT_TRUE(lockIsFree(f.app->scanMutex));
+}
+
+TEST(Commands, StaleMenuEntriesDoNothing) {
+    CommandFixture f;
+    WindowEntry* entry = f.add(WindowSpec{L"stale"});
+    TestWindow other(WindowSpec{L"other window"});
+
+    // The entry at the menu position tracks another window by now, as when a
+    // new entry lands at a freed entry's address.
+    f.app->menuWindows.front().window = other.get();
+    for (UINT action : {ActionHide, ActionTopmost, ActionFullScreen, ActionMoveToOrigin})
+        f.run(0, action);
+    EXPECT_TRUE(IsWindowVisible(entry->getHandle()));
+    EXPECT_TRUE(IsWindowVisible(other.get()));
+    EXPECT_FALSE(GetWindowLongW(entry->getHandle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_FALSE(entry->isFullScreen());
+
+    // Deleted since the build: the pointer is in no list.
+    f.app->menuWindows.front().window = entry->getHandle();
+    f.app->visibleWindows.clear();
+    f.run(0, ActionHide);
+    f.run(5, ActionHide); // beyond the menu
+    EXPECT_TRUE(IsWindowVisible(entry->getHandle()));
+    EXPECT_TRUE(lockIsFree(f.app->scanMutex));
+    destroyEntry(entry);
+}
+
+TEST(Commands, EntryInTheOtherListIsLeftAlone) {
+    CommandFixture f;
+    WindowEntry* entry = f.add(WindowSpec{L"shown by its owner"});
+    // Hidden by us, then shown by its owner: the scan put it back in
+    // visibleWindows with its hidden flag still set.
+    entry->toggleHidden();
+    ShowWindow(entry->getHandle(), SW_SHOWNORMAL);
+    f.run(0, ActionHide);
+    EXPECT_TRUE(IsWindowVisible(entry->getHandle()));
+    EXPECT_EQ(f.app->visibleWindows.front(), entry);
+
+    // Window actions only act on visible entries.
+    f.app->visibleWindows.clear();
+    f.app->hiddenWindows.push_back(entry);
+    f.run(0, ActionTopmost);
+    EXPECT_FALSE(GetWindowLongW(entry->getHandle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+TEST(Commands, TopmostToggles) {
+    CommandFixture f;
+    WindowEntry* entry = f.add(WindowSpec{L"pin me"});
+    f.run(0, ActionTopmost);
+    EXPECT_TRUE(GetWindowLongW(entry->getHandle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    f.run(0, ActionTopmost);
+    EXPECT_FALSE(GetWindowLongW(entry->getHandle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+TEST(Commands, TranslucentOnALayeredWindowClearsItWithoutTheDialog) {
+    CommandFixture f;
+    f.app->alphaBlendSupported = true;
+    WindowSpec spec{L"already layered"};
+    spec.exStyle = WS_EX_LAYERED;
+    WindowEntry* entry = f.add(spec);
+    SetLayeredWindowAttributes(entry->getHandle(), 0, 100, LWA_ALPHA);
+    f.run(0, ActionTranslucent);
+    EXPECT_FALSE(entry->isLayered());
+}
+
+TEST(Commands, SetAlphaLayersAndFullOpacityFlipsBack) {
+    TestWindow window(WindowSpec{L"alpha"});
+    WindowEntry entry(window.get());
+    ASSERT_TRUE(entry.setAlpha(127));
+    EXPECT_TRUE(entry.isLayered());
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(window.get(), nullptr, &alpha, &flags));
+    EXPECT_EQ(alpha, 127);
+    entry.setAlpha(-1); // a cancelled dialog: low byte 0xFF
+    EXPECT_FALSE(entry.isLayered());
+    entry.setAlpha(255);
+    EXPECT_TRUE(entry.isLayered()) << "255 on an opaque window leaves it layered at full opacity";
+}
+
+TEST(Commands, PowerSchemeAndUnknownActionsTouchNoWindow) {
+    CommandFixture f;
+    WindowEntry* entry = f.add(WindowSpec{L"unaffected"});
+    for (UINT action : {0u, 7u, 15u})
+        f.run(0, action);
+    EXPECT_TRUE(IsWindowVisible(entry->getHandle()));
+    EXPECT_TRUE(lockIsFree(f.app->scanMutex));
+}
+
+RECT frameOf(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+TEST(Commands, FullScreenAndBackOnAnotherProgramsWindow) {
+    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 m");
+    ASSERT_NE(host, nullptr);
+    HWND window = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (window = FindWindowW(nullptr, L"host window 0")) != nullptr; }, 20000));
+    ASSERT_TRUE(waitFor([&] { return IsZoomed(window) != FALSE; }));
+    WindowEntry entry(window);
+    entry.refresh();
+
+    ASSERT_TRUE(entry.toggleFullScreen());
+    RECT expected = screenLessTaskbar(cutTaskbarDocked);
+    AdjustWindowRectEx(&expected, GetWindowLongW(window, GWL_STYLE), FALSE, GetWindowLongW(window, GWL_EXSTYLE));
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    OffsetRect(&expected, work.left, work.top);
+    EXPECT_TRUE(waitFor([&] {
+        const RECT r = frameOf(window);
+        return !IsZoomed(window) && r.left == expected.left && r.top == expected.top &&
+               r.right == expected.right && r.bottom == expected.bottom;
+    })) << "stretched over the screen less the taskbar, grown by the frame";
+
+    EXPECT_FALSE(entry.toggleFullScreen());
+    EXPECT_TRUE(waitFor([&] { return IsZoomed(window) != FALSE; })) << "the maximised placement is back";
+
+    EXPECT_TRUE(entry.moveToOrigin());
+    EXPECT_TRUE(waitFor([&] {
+        POINT origin{0, 0};
+        ClientToScreen(window, &origin);
+        return !IsZoomed(window) && origin.x == work.left && origin.y == work.top;
+    })) << "the client area starts at the origin";
+    entry.releaseIcon();
+    TerminateProcess(host, 0);
+    CloseHandle(host);
+}
+
+} // namespace

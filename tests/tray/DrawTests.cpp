@@ -1,1 +1,90 @@
 #include <gtest/gtest.h>
+
+#include "app/Names.h"
+#include "support/TestSupport.h"
+#include "tray/OwnerDraw.h"
+
+namespace {
+
+TEST(OwnerDraw, CaptionShortening) {
+    const std::wstring c62(62, L'a'), c63(63, L'b'), c100(100, L'c');
+    struct Case {
+        std::wstring caption, shown;
+    } cases[] = {
+        {L"", L""},
+        {c62, c62},
+        {c63, c63 + L" ..."},
+        {c100, std::wstring(63, L'c') + L" ..."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption.size());
+        EXPECT_EQ(shortenCaption(c.caption), c.shown);
+    }
+}
+
+TEST(OwnerDraw, MeasuresTextWidthPlus35AndAtLeast20High) {
+    BareApp app;
+    TestWindow untitled(WindowSpec{L""});
+    WindowEntry empty(untitled.get());
+    empty.refresh();
+    MEASUREITEMSTRUCT item{};
+    item.CtlType = ODT_MENU;
+    item.itemData = reinterpret_cast<ULONG_PTR>(&empty);
+    ASSERT_TRUE(app->onMeasureItem(&item));
+    EXPECT_EQ(item.itemWidth, 35u) << "an empty caption leaves room for the icon only";
+    EXPECT_GE(item.itemHeight, 20u);
+
+    item.itemData = ExitItemTag;
+    ASSERT_TRUE(app->onMeasureItem(&item));
+    EXPECT_GT(item.itemWidth, 35u);
+    EXPECT_GE(item.itemHeight, 20u);
+    empty.releaseIcon();
+}
+
+COLORREF drawAndSample(TrayApp& app, bool themeActive, UINT state, UINT action, POINT at) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 40);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_MENU;
+    item.itemData = AboutItemTag;
+    item.itemState = state;
+    item.itemAction = action;
+    item.hDC = dc;
+    item.rcItem = {0, 0, 200, 40};
+    app.themeActive = themeActive;
+    app.onDrawItem(&item);
+    const COLORREF pixel = GetPixel(dc, at.x, at.y);
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return pixel;
+}
+
+TEST(OwnerDraw, FillAndFrameFollowSelectionAndTheme) {
+    BareApp app;
+    const POINT inside{190, 20}, corner{0, 0};
+    struct Case {
+        bool theme;
+        UINT state, action;
+        int fill, frame;
+    } cases[] = {
+        {false, 0, ODA_DRAWENTIRE, COLOR_MENU, COLOR_MENU},
+        {true, 0, ODA_DRAWENTIRE, COLOR_MENU, COLOR_MENU},
+        {false, ODS_SELECTED, ODA_SELECT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHT},
+        {true, ODS_SELECTED, ODA_SELECT, COLOR_MENUHILIGHT, COLOR_HIGHLIGHT},
+        {true, ODS_SELECTED, ODA_DRAWENTIRE, COLOR_MENUHILIGHT, COLOR_HIGHLIGHT},
+        {true, ODS_SELECTED, ODA_FOCUS, COLOR_MENU, COLOR_MENU}, // neither entire nor select
+        {true, 0, ODA_SELECT, COLOR_MENU, COLOR_MENU},            // losing the selection
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "theme " << c.theme << " state " << c.state << " action "
+                                        << c.action);
+        EXPECT_EQ(drawAndSample(*app, c.theme, c.state, c.action, inside), GetSysColor(c.fill));
+        EXPECT_EQ(drawAndSample(*app, c.theme, c.state, c.action, corner), GetSysColor(c.frame));
+    }
+}
+
+} // namespace
