@@ -9,7 +9,9 @@ namespace {
 constexpr UINT ExitPause = 100;
 constexpr int CornerIconInset = 4;
 
-TrayApp* boundApp(HWND window) { return static_cast<TrayApp*>(GetPropW(window, names::AppProperty)); }
+TrayApp* boundApp(HWND window) {
+    return static_cast<TrayApp*>(GetPropW(window, names::AppProperty));
+}
 
 // Owner-draw structures carry pointers, and any program can send these
 // messages. Only a request for one of the items of the menu that is open
@@ -154,7 +156,9 @@ std::wstring TrayApp::aboutText() const {
     return text;
 }
 
-void TrayApp::invalidateCorner() { InvalidateRect(mainWindow, nullptr, TRUE); }
+void TrayApp::invalidateCorner() {
+    InvalidateRect(mainWindow, nullptr, TRUE);
+}
 
 void TrayApp::paintCorner(HDC dc) {
     RECT rc;

@@ -58,9 +58,15 @@ enum WindowAction : UINT {
 constexpr UINT makeCommandId(UINT index, UINT action) {
     return WindowCommandBase + (index & 0x7F) * 16 + action;
 }
-constexpr UINT commandIndex(UINT id) { return (id >> 4) & 0x7F; }
-constexpr UINT commandAction(UINT id) { return id & 0xF; }
-constexpr bool isWindowCommand(UINT id) { return (id & WindowCommandMask) == WindowCommandBase; }
+constexpr UINT commandIndex(UINT id) {
+    return (id >> 4) & 0x7F;
+}
+constexpr UINT commandAction(UINT id) {
+    return id & 0xF;
+}
+constexpr bool isWindowCommand(UINT id) {
+    return (id & WindowCommandMask) == WindowCommandBase;
+}
 
 inline constexpr UINT TaskbarTranslucentCommand = makeCommandId(TaskbarIndex, ActionTranslucent);
 static_assert(TaskbarTranslucentCommand == 0xF7F3);

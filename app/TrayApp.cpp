@@ -16,7 +16,9 @@ HICON loadIconAt(HINSTANCE module, const wchar_t* name, int size, UINT flags) {
 
 } // namespace
 
-UINT taskbarCreatedMessage() { return taskbarCreated; }
+UINT taskbarCreatedMessage() {
+    return taskbarCreated;
+}
 
 TrayApp::TrayApp(HINSTANCE moduleInstance) : instance(moduleInstance) {
     ZeroMemory(&trayData, sizeof(trayData));
@@ -34,7 +36,9 @@ TrayApp::TrayApp(HINSTANCE moduleInstance) : instance(moduleInstance) {
 #pragma GCC diagnostic pop
 }
 
-bool TrayApp::start() { return loadIcons(nullptr) && createMainWindow(); }
+bool TrayApp::start() {
+    return loadIcons(nullptr) && createMainWindow();
+}
 
 bool TrayApp::loadIcons(const wchar_t* fileName) {
     const wchar_t* file = fileName ? fileName : names::IconFile;
@@ -82,7 +86,9 @@ bool TrayApp::createMainWindow() {
     return true;
 }
 
-void TrayApp::computeWorkArea(RECT& r) { r = screenLessTaskbar(cutTaskbarReaching); }
+void TrayApp::computeWorkArea(RECT& r) {
+    r = screenLessTaskbar(cutTaskbarReaching);
+}
 
 bool TrayApp::queryThemeActive() {
     ScopedLibrary uxtheme(LoadLibraryW(L"uxtheme.dll"));

@@ -7,7 +7,9 @@ namespace {
 constexpr DWORD SwitchGuard = 1000;
 } // namespace
 
-bool TrayApp::switchAllowed(DWORD now, DWORD lastSwitch) { return now - lastSwitch >= SwitchGuard; }
+bool TrayApp::switchAllowed(DWORD now, DWORD lastSwitch) {
+    return now - lastSwitch >= SwitchGuard;
+}
 
 void TrayApp::switchDesktop() {
     if (!switchAllowed(GetTickCount(), lastSwitchTick))

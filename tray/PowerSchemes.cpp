@@ -5,7 +5,8 @@
 
 namespace {
 
-using EnumPwrSchemesFn = BOOLEAN(WINAPI*)(BOOLEAN(CALLBACK*)(UINT, DWORD, LPWSTR, DWORD, LPWSTR, void*, LPARAM),
+using EnumPwrSchemesFn = BOOLEAN(WINAPI*)(BOOLEAN(CALLBACK*)(UINT, DWORD, LPWSTR, DWORD, LPWSTR, void*,
+                                                             LPARAM),
                                           LPARAM);
 using GetActivePwrSchemeFn = BOOLEAN(WINAPI*)(UINT*);
 using SetActivePwrSchemeFn = BOOLEAN(WINAPI*)(UINT, void*, void*);
@@ -15,8 +16,8 @@ constexpr UINT AtEnd = 0xFFFFFFFF;
 } // namespace
 
 BOOLEAN CALLBACK powerSchemeEnumProc(UINT index, DWORD, LPWSTR name, DWORD, LPWSTR, void*, LPARAM context) {
-    InsertMenuW(reinterpret_cast<HMENU>(context), AtEnd, MF_BYPOSITION, makeCommandId(index, ActionPowerScheme),
-                name);
+    InsertMenuW(reinterpret_cast<HMENU>(context), AtEnd, MF_BYPOSITION,
+                makeCommandId(index, ActionPowerScheme), name);
     return TRUE;
 }
 

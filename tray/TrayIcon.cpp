@@ -43,9 +43,12 @@ bool TrayApp::addTrayIcon() {
     return Shell_NotifyIconW(NIM_MODIFY, &trayData) != FALSE;
 }
 
-bool TrayApp::removeTrayIcon() { return Shell_NotifyIconW(NIM_DELETE, &trayData) != FALSE; }
+bool TrayApp::removeTrayIcon() {
+    return Shell_NotifyIconW(NIM_DELETE, &trayData) != FALSE;
+}
 
-NOTIFYICONDATAW TrayApp::balloonRecord(const std::wstring& text, const std::wstring& title, DWORD time) const {
+NOTIFYICONDATAW TrayApp::balloonRecord(const std::wstring& text, const std::wstring& title,
+                                       DWORD time) const {
     NOTIFYICONDATAW balloon;
     ZeroMemory(&balloon, sizeof(balloon));
     balloon.cbSize = TrayRecordSize;

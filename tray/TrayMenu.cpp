@@ -10,7 +10,9 @@ constexpr UINT OwnerDrawPopup = MF_BYPOSITION | MF_POPUP | MF_OWNERDRAW;
 constexpr UINT OwnerDrawItem = MF_BYPOSITION | MF_OWNERDRAW;
 constexpr UINT AtEnd = 0xFFFFFFFF;
 
-void appendSeparator(HMENU menu) { InsertMenuW(menu, AtEnd, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr); }
+void appendSeparator(HMENU menu) {
+    InsertMenuW(menu, AtEnd, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+}
 
 } // namespace
 

@@ -22,7 +22,9 @@ int percentToAlpha(int percent) {
     return static_cast<int>(std::clamp<long long>(alpha, 0, 255));
 }
 
-int taskbarAlpha(int alpha) { return (alpha >= 0 && alpha < TaskbarMinAlpha) ? TaskbarMinAlpha : alpha; }
+int taskbarAlpha(int alpha) {
+    return (alpha >= 0 && alpha < TaskbarMinAlpha) ? TaskbarMinAlpha : alpha;
+}
 
 void TrayApp::executeWindowCommand(WPARAM commandId) {
     const UINT id = static_cast<UINT>(commandId);

@@ -9,7 +9,9 @@ __declspec(dllexport) BOOL WINAPI GetPluginIdentify(DWORD key, MossgatePluginIde
     return TRUE;
 }
 
-__declspec(dllexport) DWORD GetTimerInterval(void) { return 60 * 1000; }
+__declspec(dllexport) DWORD GetTimerInterval(void) {
+    return 60 * 1000;
+}
 
 __declspec(dllexport) void CALLBACK PluginTimerFunc(HWND window, UINT message, UINT_PTR timerId, DWORD time) {
     (void)message;

@@ -74,7 +74,8 @@ typedef void (*MossgateStopPluginFn)(void);
 #define MOSSGATE_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)
 #endif
 
-MOSSGATE_STATIC_ASSERT(sizeof(MossgatePluginIdentity) == MOSSGATE_IDENTITY_SIZE, "identity record is 584 bytes");
+MOSSGATE_STATIC_ASSERT(sizeof(MossgatePluginIdentity) == MOSSGATE_IDENTITY_SIZE,
+                       "identity record is 584 bytes");
 MOSSGATE_STATIC_ASSERT(offsetof(MossgatePluginIdentity, text) == 8, "identity text starts at byte 8");
 MOSSGATE_STATIC_ASSERT(sizeof(MossgatePluginNotice) == MOSSGATE_NOTICE_SIZE, "notice record is 588 bytes");
 MOSSGATE_STATIC_ASSERT(offsetof(MossgatePluginNotice, displayTime) == 4, "display time at byte 4");

@@ -5,7 +5,9 @@
 
 namespace {
 
-std::wstring programPath() { return testFolder() + L"..\\mossgate.exe"; }
+std::wstring programPath() {
+    return testFolder() + L"..\\mossgate.exe";
+}
 
 HWND waitForCorner() {
     HWND corner = nullptr;

@@ -20,8 +20,12 @@ extern "C" __declspec(dllexport) void recordPluginEvent(const wchar_t* event) {
 
 namespace {
 
-std::wstring pluginFolder() { return testFolder() + L"plugin"; }
-std::wstring fixture(const wchar_t* name) { return testFolder() + L"..\\fixtures\\" + name; }
+std::wstring pluginFolder() {
+    return testFolder() + L"plugin";
+}
+std::wstring fixture(const wchar_t* name) {
+    return testFolder() + L"..\\fixtures\\" + name;
+}
 
 void removeFolder(const std::wstring& folder) {
     WIN32_FIND_DATAW found;

@@ -61,7 +61,9 @@ TestWindow::TestWindow(const WindowSpec& spec) {
                            GetModuleHandleW(nullptr), nullptr);
 }
 
-TestWindow::~TestWindow() { destroy(); }
+TestWindow::~TestWindow() {
+    destroy();
+}
 
 void TestWindow::destroy() {
     if (hwnd) {
@@ -71,13 +73,21 @@ void TestWindow::destroy() {
     }
 }
 
-void TestWindow::answerIcon(HICON icon) { iconAnswers[hwnd] = icon; }
+void TestWindow::answerIcon(HICON icon) {
+    iconAnswers[hwnd] = icon;
+}
 
-AppUnderTest::AppUnderTest() { app.emplace(GetModuleHandleW(nullptr)); }
+AppUnderTest::AppUnderTest() {
+    app.emplace(GetModuleHandleW(nullptr));
+}
 
-AppUnderTest::~AppUnderTest() { shutDown(); }
+AppUnderTest::~AppUnderTest() {
+    shutDown();
+}
 
-bool AppUnderTest::start() { return app->start(); }
+bool AppUnderTest::start() {
+    return app->start();
+}
 
 void AppUnderTest::shutDown() {
     if (!app)
@@ -176,4 +186,23 @@ WindowEntry* entryFor(const std::list<WindowEntry*>& list, HWND window) {
     return nullptr;
 }
 
-bool isListed(const std::list<WindowEntry*>& list, HWND window) { return entryFor(list, window) != nullptr; }
+bool isListed(const std::list<WindowEntry*>& list, HWND window) {
+    return entryFor(list, window) != nullptr;
+}
+
+bool lockIsFree(HANDLE mutex) {
+    HANDLE probe = CreateThread(
+        nullptr, 0,
+        [](void* m) -> DWORD {
+            const DWORD result = WaitForSingleObject(static_cast<HANDLE>(m), 2000);
+            if (result == WAIT_OBJECT_0)
+                ReleaseMutex(static_cast<HANDLE>(m));
+            return result;
+        },
+        mutex, 0, nullptr);
+    waitFor([&] { return WaitForSingleObject(probe, 0) == WAIT_OBJECT_0; }, 5000);
+    DWORD result = 1;
+    GetExitCodeThread(probe, &result);
+    CloseHandle(probe);
+    return result == WAIT_OBJECT_0;
+}

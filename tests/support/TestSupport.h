@@ -86,5 +86,10 @@ HWND findOwnWindow(const wchar_t* className, const wchar_t* caption);
 
 std::wstring windowText(HWND window);
 
+// True when another thread can take `mutex` (this thread's own hold on a
+// Win32 mutex would not show). Pumps meanwhile: the watcher may be reading
+// this thread's window captions.
+bool lockIsFree(HANDLE mutex);
+
 bool isListed(const std::list<WindowEntry*>& list, HWND window);
 WindowEntry* entryFor(const std::list<WindowEntry*>& list, HWND window);

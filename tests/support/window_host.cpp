@@ -37,7 +37,8 @@ HWND openWindow(int n, bool withIcon, bool maximised) {
     swprintf(caption, 64, L"host window %d", n);
     DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE | (maximised ? WS_MAXIMIZE : 0);
     return CreateWindowExW(0, withIcon ? IconClass : PlainClass, caption, style, 40 + (n % 20) * 10,
-                           40 + (n % 20) * 10, 320, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+                           40 + (n % 20) * 10, 320, 200, nullptr, nullptr, GetModuleHandleW(nullptr),
+                           nullptr);
 }
 
 } // namespace

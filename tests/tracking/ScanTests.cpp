@@ -35,8 +35,9 @@ TEST(Qualifies, CaptionStylesAndOwnerDecide) {
         {L"owned tool app", WS_EX_TOOLWINDOW | WS_EX_APPWINDOW, true, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "caption '" << std::string(c.caption, c.caption + wcslen(c.caption))
-                                        << "' exStyle " << c.exStyle << " owned " << c.owned);
+        SCOPED_TRACE(testing::Message()
+                     << "caption '" << std::string(c.caption, c.caption + wcslen(c.caption)) << "' exStyle "
+                     << c.exStyle << " owned " << c.owned);
         WindowSpec spec{c.caption};
         spec.exStyle = c.exStyle;
         spec.owner = c.owned ? owner.get() : nullptr;

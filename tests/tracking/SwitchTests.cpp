@@ -10,12 +10,12 @@ TEST(Switch, GuardMeasuresASecondAcrossTickWrap) {
         DWORD now, last;
         bool allowed;
     } cases[] = {
-        {1000, 0, true},             // first switch once the counter reaches 1000
-        {999, 0, false},             //
-        {5000, 4001, false},         // 999 ms later
-        {5000, 4000, true},          // exactly a second later
-        {500, 0xFFFFFE0Cu, true},    // 1000 ms across the wrap
-        {100, 0xFFFFFFF0u, false},   // 116 ms across the wrap
+        {1000, 0, true},           // first switch once the counter reaches 1000
+        {999, 0, false},           //
+        {5000, 4001, false},       // 999 ms later
+        {5000, 4000, true},        // exactly a second later
+        {500, 0xFFFFFE0Cu, true},  // 1000 ms across the wrap
+        {100, 0xFFFFFFF0u, false}, // 116 ms across the wrap
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.now << " after " << c.last);

@@ -120,8 +120,8 @@ TEST(PluginBalloon, BadPointersAreIgnoredAndTextsNeverOverrun) {
     const LPARAM bad[] = {
         0,
         0x10,
-        reinterpret_cast<LPARAM>(pages + page),            // inaccessible
-        reinterpret_cast<LPARAM>(pages + page - 100),      // runs into the inaccessible page
+        reinterpret_cast<LPARAM>(pages + page),              // inaccessible
+        reinterpret_cast<LPARAM>(pages + page - 100),        // runs into the inaccessible page
         static_cast<LPARAM>(~static_cast<ULONG_PTR>(0) - 4), // wraps around
     };
     for (LPARAM pointer : bad) {

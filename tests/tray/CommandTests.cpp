@@ -111,23 +111,6 @@ struct CommandFixture {
     void run(UINT index, UINT action) { app->executeWindowCommand(makeCommandId(index, action)); }
 };
 
-bool lockIsFree(HANDLE mutex) {
-    HANDLE probe = CreateThread(
-        nullptr, 0,
-        [](void* m) -> DWORD {
-            const DWORD result = WaitForSingleObject(static_cast<HANDLE>(m), 1000);
-            if (result == WAIT_OBJECT_0)
-                ReleaseMutex(static_cast<HANDLE>(m));
-            return result;
-        },
-        mutex, 0, nullptr);
-    waitFor([&] { return WaitForSingleObject(probe, 0) == WAIT_OBJECT_0; }, 3000);
-    DWORD result = 1;
-    GetExitCodeThread(probe, &result);
-    CloseHandle(probe);
-    return result == WAIT_OBJECT_0;
-}
-
 TEST(Commands, HideMovesTheEntryAndShowBringsItBackAtTheEnd) {
     CommandFixture f;
     WindowEntry* first = f.add(WindowSpec{L"first"});
@@ -253,7 +236,8 @@ TEST(Commands, FullScreenAndBackOnAnotherProgramsWindow) {
 
     ASSERT_TRUE(entry.toggleFullScreen());
     RECT expected = screenLessTaskbar(cutTaskbarDocked);
-    AdjustWindowRectEx(&expected, GetWindowLongW(window, GWL_STYLE), FALSE, GetWindowLongW(window, GWL_EXSTYLE));
+    AdjustWindowRectEx(&expected, GetWindowLongW(window, GWL_STYLE), FALSE,
+                       GetWindowLongW(window, GWL_EXSTYLE));
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     OffsetRect(&expected, work.left, work.top);

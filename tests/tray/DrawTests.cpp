@@ -77,11 +77,11 @@ TEST(OwnerDraw, FillAndFrameFollowSelectionAndTheme) {
         {true, ODS_SELECTED, ODA_SELECT, COLOR_MENUHILIGHT, COLOR_HIGHLIGHT},
         {true, ODS_SELECTED, ODA_DRAWENTIRE, COLOR_MENUHILIGHT, COLOR_HIGHLIGHT},
         {true, ODS_SELECTED, ODA_FOCUS, COLOR_MENU, COLOR_MENU}, // neither entire nor select
-        {true, 0, ODA_SELECT, COLOR_MENU, COLOR_MENU},            // losing the selection
+        {true, 0, ODA_SELECT, COLOR_MENU, COLOR_MENU},           // losing the selection
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "theme " << c.theme << " state " << c.state << " action "
-                                        << c.action);
+        SCOPED_TRACE(testing::Message()
+                     << "theme " << c.theme << " state " << c.state << " action " << c.action);
         EXPECT_EQ(drawAndSample(*app, c.theme, c.state, c.action, inside), GetSysColor(c.fill));
         EXPECT_EQ(drawAndSample(*app, c.theme, c.state, c.action, corner), GetSysColor(c.frame));
     }

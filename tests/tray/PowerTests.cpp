@@ -48,8 +48,8 @@ TEST(Power, SchemesListedInOrderWithTheActiveOneChecked) {
 TEST(Power, ChoosingASchemeMakesItActive) {
     HMODULE library = LoadLibraryW(L"powrprof.dll"); // keeps the stand-in's state alive
     ASSERT_NE(library, nullptr);
-    auto lastActivated = reinterpret_cast<LONG (*)()>(
-        reinterpret_cast<void*>(GetProcAddress(library, "lastActivatedScheme")));
+    auto lastActivated =
+        reinterpret_cast<LONG (*)()>(reinterpret_cast<void*>(GetProcAddress(library, "lastActivatedScheme")));
     ASSERT_NE(lastActivated, nullptr) << "the stand-in library was loaded";
     BareApp app;
     app->onCommand(0xF025, 0);
