@@ -37,7 +37,10 @@ TrayApp::TrayApp(HINSTANCE moduleInstance) : instance(moduleInstance) {
 }
 
 bool TrayApp::start() {
-    return loadIcons(nullptr) && createMainWindow();
+    if (!loadIcons(nullptr) || !createMainWindow())
+        return false;
+    rescue.start();
+    return true;
 }
 
 bool TrayApp::loadIcons(const wchar_t* fileName) {
@@ -120,6 +123,7 @@ TrayApp::~TrayApp() {
     stopWatcher();
     unloadPlugins();
     restoreHiddenWindows();
+    rescue.markCleanExit();
     for (WindowEntry* entry : visibleWindows)
         destroyEntry(entry);
     visibleWindows.clear();

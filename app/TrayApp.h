@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Rescue.h"
 #include "plugins/PluginEntry.h"
 #include "tracking/WindowEntry.h"
 
@@ -116,6 +117,9 @@ class TrayApp {
     // Tells the watcher to leave without touching `quitting`, whose value
     // decides what the teardown does with the tray icon.
     std::atomic<bool> watcherStop{false};
+    // Tells the guardian process which windows are hidden, for the case
+    // that this process dies without its teardown.
+    Rescue rescue;
 };
 
 static_assert(sizeof(NOTIFYICONDATAW) >= 936);

@@ -24,6 +24,7 @@ bool TrayApp::qualifies(HWND window) {
 }
 
 void TrayApp::scanDesktop() {
+    const size_t hiddenBefore = hiddenWindows.size();
     for (auto it = hiddenWindows.begin(); it != hiddenWindows.end();) {
         WindowEntry* entry = *it;
         HWND window = entry->getHandle();
@@ -41,6 +42,9 @@ void TrayApp::scanDesktop() {
             ++it;
         }
     }
+
+    if (hiddenWindows.size() != hiddenBefore)
+        rescue.publish(hiddenWindows);
 
     size_t confirmed = 0;
     for (HWND window = GetTopWindow(GetDesktopWindow()); window; window = GetWindow(window, GW_HWNDNEXT)) {

@@ -34,6 +34,7 @@ void TrayApp::switchDesktop() {
         }
         hiddenWindows.clear();
         hiddenWindows.splice(hiddenWindows.end(), goingHidden);
+        rescue.publish(hiddenWindows);
         lastSwitchTick = GetTickCount();
     }
     showBalloon(texts::SwitchBalloon, texts::ProductName, BalloonTime);
@@ -47,6 +48,7 @@ void TrayApp::restoreHiddenWindows() {
         visibleWindows.push_back(entry);
     }
     hiddenWindows.clear();
+    rescue.publish(hiddenWindows);
     if (!quitting)
         setTrayTip(texts::ProductName);
 }

@@ -62,12 +62,14 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
         if (entry->toggleHidden()) {
             visibleWindows.erase(inVisible);
             hiddenWindows.push_back(entry);
+            rescue.publish(hiddenWindows);
             wchar_t message[128];
             wsprintfW(message, texts::HiddenCountBalloon, static_cast<int>(hiddenWindows.size()));
             showBalloon(message, texts::ProductName, BalloonTime);
         } else {
             hiddenWindows.erase(inHidden);
             visibleWindows.push_back(entry);
+            rescue.publish(hiddenWindows);
         }
         break;
     }

@@ -153,29 +153,42 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
+namespace {
+
+struct Search {
+    const wchar_t* className;
+    const wchar_t* caption;
+    HWND found;
+};
+
+BOOL CALLBACK matchOwnWindow(HWND window, LPARAM param) {
+    auto* s = reinterpret_cast<Search*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() || !IsWindowVisible(window))
+        return TRUE;
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    if (s->className && lstrcmpW(name, s->className) != 0)
+        return TRUE;
+    if (s->caption && windowText(window) != s->caption)
+        return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
+DWORD WINAPI probeLock(void* mutex) {
+    const DWORD result = WaitForSingleObject(static_cast<HANDLE>(mutex), 2000);
+    if (result == WAIT_OBJECT_0)
+        ReleaseMutex(static_cast<HANDLE>(mutex));
+    return result;
+}
+
+} // namespace
+
 HWND findOwnWindow(const wchar_t* className, const wchar_t* caption) {
-    struct Search {
-        const wchar_t* className;
-        const wchar_t* caption;
-        HWND found;
-    } search{className, caption, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            if (process != GetCurrentProcessId() || !IsWindowVisible(window))
-                return TRUE;
-            wchar_t name[256] = {};
-            GetClassNameW(window, name, 256);
-            if (s->className && lstrcmpW(name, s->className) != 0)
-                return TRUE;
-            if (s->caption && windowText(window) != s->caption)
-                return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    Search search{className, caption, nullptr};
+    EnumWindows(matchOwnWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -191,15 +204,7 @@ bool isListed(const std::list<WindowEntry*>& list, HWND window) {
 }
 
 bool lockIsFree(HANDLE mutex) {
-    HANDLE probe = CreateThread(
-        nullptr, 0,
-        [](void* m) -> DWORD {
-            const DWORD result = WaitForSingleObject(static_cast<HANDLE>(m), 2000);
-            if (result == WAIT_OBJECT_0)
-                ReleaseMutex(static_cast<HANDLE>(m));
-            return result;
-        },
-        mutex, 0, nullptr);
+    HANDLE probe = CreateThread(nullptr, 0, probeLock, mutex, 0, nullptr);
     waitFor([&] { return WaitForSingleObject(probe, 0) == WAIT_OBJECT_0; }, 5000);
     DWORD result = 1;
     GetExitCodeThread(probe, &result);

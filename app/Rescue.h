@@ -1,0 +1,28 @@
+#pragma once
+#include <windows.h>
+
+#include <list>
+
+class WindowEntry;
+
+// Keeps the guardian informed of the windows this program has hidden, so
+// they come back even when the process dies without its teardown.
+class Rescue {
+  public:
+    Rescue() = default;
+    ~Rescue();
+    Rescue(const Rescue&) = delete;
+    Rescue& operator=(const Rescue&) = delete;
+
+    // Creates the shared section, starts the guardian beside the executable
+    // and installs the crash handler. Failures leave the program as it is.
+    void start();
+    // Records the current hidden set; the caller holds the scan mutex.
+    void publish(const std::list<WindowEntry*>& hiddenWindows);
+    // The program has shown its windows itself: the guardian leaves them be.
+    void markCleanExit();
+
+  private:
+    HANDLE section = nullptr;
+    struct RescueState* state = nullptr;
+};

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include "app/Names.h"
+#include "app/RescueState.h"
+#include "support/TestSupport.h"
+
+#include <tlhelp32.h>
+
+namespace {
+
+// mossgate and two windows of another program, the way a user has them.
+struct RunningProgram {
+    HANDLE program = nullptr;
+    HANDLE host = nullptr;
+    HWND corner = nullptr;
+    HWND windows[2] = {};
+
+    RunningProgram() {
+        // The previous test's program must be gone: one instance at a time.
+        waitFor([] { return FindWindowW(names::WindowClass, nullptr) == nullptr; }, 10000);
+        host = launch(L"\"" + testFolder() + L"window_host.exe\" 2");
+        waitFor([&] { return FindWindowW(nullptr, L"host window 1") != nullptr; }, 20000);
+        windows[0] = FindWindowW(nullptr, L"host window 0");
+        windows[1] = FindWindowW(nullptr, L"host window 1");
+        program = launch(L"\"" + testFolder() + L"..\\mossgate.exe\"");
+        waitFor([&] { return (corner = FindWindowW(names::WindowClass, nullptr)) != nullptr; }, 30000);
+    }
+    ~RunningProgram() {
+        for (HANDLE process : {program, host}) {
+            if (!process)
+                continue;
+            TerminateProcess(process, 0);
+            WaitForSingleObject(process, 10000);
+            CloseHandle(process);
+        }
+    }
+
+    // Opens the tray menu (which is what assigns the window commands their
+    // ids) and closes it again without a choice.
+    bool buildMenu() {
+        PostMessageW(corner, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
+        HWND popup = nullptr;
+        if (!waitFor([&] { return (popup = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(popup); },
+                     10000))
+            return false;
+        PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+        return waitFor([&] { return !IsWindowVisible(popup); }, 10000);
+    }
+
+    bool bothHidden() { return !IsWindowVisible(windows[0]) && !IsWindowVisible(windows[1]); }
+    bool bothVisible() { return IsWindowVisible(windows[0]) && IsWindowVisible(windows[1]); }
+};
+
+HANDLE openGuardian() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    HANDLE guardian = nullptr;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !guardian;
+         more = Process32NextW(snapshot, &entry))
+        if (lstrcmpiW(entry.szExeFile, L"mossgate_guard.exe") == 0)
+            guardian = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return guardian;
+}
+
+TEST(Rescue, KilledProgramsHiddenWindowsComeBack) {
+    RunningProgram run;
+    ASSERT_NE(run.corner, nullptr);
+    ASSERT_TRUE(waitFor([&] { return openGuardian() != nullptr; }, 10000));
+    pumpMessages(300); // a scan pass lists the windows
+    ASSERT_TRUE(run.buildMenu());
+    // The two host windows are the only ones listed: ids for indices 0 and 1.
+    PostMessageW(run.corner, WM_COMMAND, makeCommandId(0, ActionHide), 0);
+    PostMessageW(run.corner, WM_COMMAND, makeCommandId(1, ActionHide), 0);
+    ASSERT_TRUE(waitFor([&] { return run.bothHidden(); }));
+
+    TerminateProcess(run.program, 1);
+    // The guardian acts as soon as the process is gone; the bound only
+    // allows for a loaded machine.
+    EXPECT_TRUE(waitFor([&] { return run.bothVisible(); }, 3000));
+}
+
+TEST(Rescue, WindowsHiddenByADesktopSwitchComeBack) {
+    RunningProgram run;
+    ASSERT_NE(run.corner, nullptr);
+    ASSERT_TRUE(waitFor([&] { return openGuardian() != nullptr; }, 10000));
+    pumpMessages(1200); // a scan pass, and past the switch guard
+    PostMessageW(run.corner, TrayCallbackMessage, TrayIconId, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(waitFor([&] { return run.bothHidden(); }));
+    TerminateProcess(run.program, 1);
+    EXPECT_TRUE(waitFor([&] { return run.bothVisible(); }, 3000));
+}
+
+TEST(Rescue, GuardianEndsWithANormalExit) {
+    RunningProgram run;
+    ASSERT_NE(run.corner, nullptr);
+    HANDLE guardian = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (guardian = openGuardian()) != nullptr; }, 10000));
+    PostMessageW(run.corner, WM_COMMAND, ExitCommand, 0);
+    EXPECT_EQ(waitExit(run.program), 0u);
+    EXPECT_TRUE(waitFor([&] { return WaitForSingleObject(guardian, 0) == WAIT_OBJECT_0; }, 5000));
+    CloseHandle(guardian);
+    CloseHandle(run.program);
+    run.program = nullptr;
+}
+
+TEST(Rescue, ProgramRunsOnWhenItsGuardianIsKilled) {
+    RunningProgram run;
+    ASSERT_NE(run.corner, nullptr);
+    HANDLE guardian = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (guardian = openGuardian()) != nullptr; }, 10000));
+    TerminateProcess(guardian, 1);
+    CloseHandle(guardian);
+    pumpMessages(300);
+    PostMessageW(run.corner, TrayCallbackMessage, TrayIconId, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(waitFor([&] { return run.bothHidden(); })) << "the switch still works";
+    PostMessageW(run.corner, WM_COMMAND, ExitCommand, 0);
+    EXPECT_EQ(waitExit(run.program), 0u);
+    EXPECT_TRUE(run.bothVisible()) << "the normal exit shows them";
+    CloseHandle(run.program);
+    run.program = nullptr;
+}
+
+TEST(Rescue, RecordOnlyEverShowsHiddenWindows) {
+    TestWindow hidden(WindowSpec{L"hidden one"}), visible(WindowSpec{L"visible one"});
+    ShowWindow(hidden.get(), SW_HIDE);
+    auto state = std::make_unique<RescueState>();
+    state->magic = RescueMagic;
+    state->count = 3;
+    state->windows[0] = {reinterpret_cast<ULONG_PTR>(hidden.get()), SW_HIDE, 0}; // tampered command
+    state->windows[1] = {reinterpret_cast<ULONG_PTR>(visible.get()), SW_SHOWMINIMIZED, 0};
+    state->windows[2] = {0xDEAD0, SW_SHOWNORMAL, 0}; // no such window
+
+    state->cleanExit = 1;
+    showRescuedWindows(*state);
+    EXPECT_FALSE(IsWindowVisible(hidden.get())) << "after a clean exit nothing is touched";
+
+    state->cleanExit = 0;
+    showRescuedWindows(*state);
+    EXPECT_TRUE(IsWindowVisible(hidden.get()));
+    EXPECT_FALSE(IsIconic(hidden.get())) << "an unknown show command shows normally";
+    EXPECT_FALSE(IsIconic(visible.get())) << "a visible window is left as it is";
+
+    ShowWindow(hidden.get(), SW_HIDE);
+    state->count = 1000000; // beyond the record: read only its capacity
+    showRescuedWindows(*state);
+    EXPECT_TRUE(IsWindowVisible(hidden.get()));
+}
+
+} // namespace
