@@ -43,3 +43,45 @@ TEST(Program, ClosingTheCornerWindowEndsTheProgram) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Program, SurvivesHostileMessagesFromAnotherProgram) {
+    HANDLE program = launch(L"\"" + programPath() + L"\"");
+    ASSERT_NE(program, nullptr);
+    HWND corner = waitForCorner();
+    ASSERT_NE(corner, nullptr);
+    DWORD_PTR answer = 0;
+    auto send = [&](UINT message, WPARAM wParam, LPARAM lParam) {
+        SendMessageTimeoutW(corner, message, wParam, lParam, SMTO_ABORTIFHUNG, 2000, &answer);
+    };
+
+    unsigned seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+    const LPARAM pointers[] = {0, 1, 0x10000, 0x7FFE0000, -1, static_cast<LPARAM>(next())};
+    for (LPARAM pointer : pointers) {
+        send(PluginBalloonMessage, 0, pointer);
+        send(WM_DRAWITEM, 0, pointer);
+        send(WM_MEASUREITEM, 0, pointer);
+    }
+    // Command ids at random, but none that ends the program or opens a modal
+    // box (About, the taskbar's transparency dialog).
+    for (int i = 0; i < 2000; ++i) {
+        const WPARAM id = (i % 2) ? (0xF000 | (next() & 0x7FF)) : (next() & 0xFFFF);
+        if (id == ExitCommand || id == AboutCommand || id == TaskbarTranslucentCommand)
+            continue;
+        send(WM_COMMAND, id, static_cast<LPARAM>(next()));
+    }
+    for (UINT mouse = WM_MOUSEFIRST; mouse <= WM_MOUSELAST; ++mouse)
+        if (mouse != WM_RBUTTONUP && mouse != WM_LBUTTONDBLCLK)
+            send(TrayCallbackMessage, TrayIconId, mouse);
+
+    EXPECT_TRUE(SendMessageTimeoutW(corner, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer))
+        << "still answering";
+    EXPECT_EQ(WaitForSingleObject(program, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "still running";
+    PostMessageW(corner, WM_COMMAND, ExitCommand, 0);
+    EXPECT_EQ(waitExit(program), 0u);
+    CloseHandle(program);
+}
+
+} // namespace
