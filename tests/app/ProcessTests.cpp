@@ -85,3 +85,51 @@ TEST(Program, SurvivesHostileMessagesFromAnotherProgram) {
 }
 
 } // namespace
+
+namespace {
+
+// Windows come and go in another program while the menu opens and closes and
+// commands fire. The suite runs a short version; scripts/soak sets
+// MOSSGATE_SOAK_WINDOWS=10000.
+TEST(Program, SoakWindowsComeAndGoWhileTheMenuAndCommandsRun) {
+    wchar_t setting[16] = {};
+    const int windows =
+        GetEnvironmentVariableW(L"MOSSGATE_SOAK_WINDOWS", setting, 16) ? _wtoi(setting) : 1000;
+    HANDLE program = launch(L"\"" + programPath() + L"\"");
+    ASSERT_NE(program, nullptr);
+    HWND corner = waitForCorner();
+    ASSERT_NE(corner, nullptr);
+    HANDLE churn = launch(L"\"" + testFolder() + L"window_host.exe\" " + std::to_wstring(windows) + L" bi");
+    ASSERT_NE(churn, nullptr);
+
+    int menus = 0, commands = 0;
+    const DWORD limit = 60000 + static_cast<DWORD>(windows) * 20;
+    const DWORD start = GetTickCount();
+    while (WaitForSingleObject(churn, 0) == WAIT_TIMEOUT && GetTickCount() - start < limit) {
+        PostMessageW(corner, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
+        HWND popup = nullptr;
+        if (waitFor([&] { return (popup = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(popup); },
+                    5000)) {
+            PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+            waitFor([&] { return !IsWindowVisible(popup); }, 5000);
+            ++menus;
+        }
+        // Hide, pin, stretch and move whatever the last menu listed.
+        for (UINT action : {ActionHide, ActionTopmost, ActionFullScreen, ActionMoveToOrigin}) {
+            PostMessageW(corner, WM_COMMAND, makeCommandId(commands % 8, action), 0);
+            ++commands;
+        }
+        pumpMessages(50);
+    }
+    EXPECT_EQ(WaitForSingleObject(churn, 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "the churn finished";
+    TerminateProcess(churn, 0);
+    CloseHandle(churn);
+    EXPECT_GT(menus, 0);
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(corner, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+    PostMessageW(corner, WM_COMMAND, ExitCommand, 0);
+    EXPECT_EQ(waitExit(program, 30000), 0u);
+    CloseHandle(program);
+}
+
+} // namespace

@@ -6,6 +6,8 @@
 //            m  windows start maximised
 //            h  the thread stops answering messages once the windows exist
 //            c  open and close <count> windows one after another, then wait
+//            b  open and close <count> windows in batches of 100 that each
+//               stay for 300 ms (long enough for a scan pass), then exit
 // Windows are captioned "host window <n>". The process runs until it is
 // ended or receives WM_QUIT.
 #include <windows.h>
@@ -52,9 +54,30 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const bool maximised = flags.find(L'm') != std::wstring::npos;
     const bool hang = flags.find(L'h') != std::wstring::npos;
     const bool cycle = flags.find(L'c') != std::wstring::npos;
+    const bool batches = flags.find(L'b') != std::wstring::npos;
 
     registerClass(IconClass, LoadIconW(nullptr, IDI_APPLICATION));
     registerClass(PlainClass, nullptr);
+
+    if (batches) {
+        constexpr int BatchSize = 100;
+        HWND batch[BatchSize];
+        for (int n = 0; n < count; n += BatchSize) {
+            const int size = count - n < BatchSize ? count - n : BatchSize;
+            for (int i = 0; i < size; ++i)
+                batch[i] = openWindow(n + i, !(someWithoutIcon && i % 2), maximised);
+            const DWORD start = GetTickCount();
+            while (GetTickCount() - start < 300) {
+                MSG message;
+                while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                    DispatchMessageW(&message);
+                Sleep(5);
+            }
+            for (int i = 0; i < size; ++i)
+                DestroyWindow(batch[i]);
+        }
+        return 0;
+    }
 
     for (int n = 0; n < count; ++n) {
         HWND window = openWindow(n, !(someWithoutIcon && n % 2), maximised);
