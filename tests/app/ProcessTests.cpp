@@ -133,3 +133,62 @@ TEST(Program, SoakWindowsComeAndGoWhileTheMenuAndCommandsRun) {
 }
 
 } // namespace
+
+namespace {
+
+bool trayIconPresent(HWND corner) {
+    // The shell accepts a change only for an icon it has: (window, id) names it.
+    NOTIFYICONDATAW probe{};
+    probe.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    probe.hWnd = corner;
+    probe.uID = TrayIconId;
+    probe.uFlags = NIF_TIP;
+    lstrcpyW(probe.szTip, L"mossgate");
+    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+}
+
+TEST(Program, TaskbarCreatedBringsTheIconBack) {
+    HANDLE program = launch(L"\"" + programPath() + L"\"");
+    ASSERT_NE(program, nullptr);
+    HWND corner = waitForCorner();
+    ASSERT_NE(corner, nullptr);
+    ASSERT_TRUE(waitFor([&] { return trayIconPresent(corner); }));
+
+    // What a restarted shell has: no icon, then the broadcast.
+    NOTIFYICONDATAW gone{};
+    gone.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    gone.hWnd = corner;
+    gone.uID = TrayIconId;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &gone));
+    EXPECT_FALSE(trayIconPresent(corner));
+    PostMessageW(corner, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(waitFor([&] { return trayIconPresent(corner); }));
+
+    PostMessageW(corner, WM_COMMAND, ExitCommand, 0);
+    EXPECT_EQ(waitExit(program), 0u);
+    CloseHandle(program);
+}
+
+TEST(Program, ClosedWhileItsMenuIsOpenItEndsAndShowsHiddenWindows) {
+    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1");
+    HWND window = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
+    HANDLE program = launch(L"\"" + programPath() + L"\"");
+    HWND corner = waitForCorner();
+    ASSERT_NE(corner, nullptr);
+    pumpMessages(1200); // a scan pass, and past the switch guard
+    PostMessageW(corner, TrayCallbackMessage, TrayIconId, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(waitFor([&] { return !IsWindowVisible(window); }));
+
+    PostMessageW(corner, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
+    HWND popup = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (popup = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(popup); }));
+    PostMessageW(corner, WM_CLOSE, 0, 0);
+    EXPECT_EQ(waitExit(program, 20000), 0u) << "no deadlock between the menu's lock and the teardown";
+    EXPECT_TRUE(IsWindowVisible(window));
+    CloseHandle(program);
+    TerminateProcess(host, 0);
+    CloseHandle(host);
+}
+
+} // namespace

@@ -19,9 +19,10 @@ struct RunningProgram {
         // The previous test's program must be gone: one instance at a time.
         waitFor([] { return FindWindowW(names::WindowClass, nullptr) == nullptr; }, 10000);
         host = launch(L"\"" + testFolder() + L"window_host.exe\" 2");
-        waitFor([&] { return FindWindowW(nullptr, L"host window 1") != nullptr; }, 20000);
-        windows[0] = FindWindowW(nullptr, L"host window 0");
-        windows[1] = FindWindowW(nullptr, L"host window 1");
+        // The previous test's host windows may linger a moment after their
+        // process has gone, so only this host's windows count.
+        waitFor([&] { return (windows[1] = findWindowOf(host, L"host window 1")) != nullptr; }, 20000);
+        windows[0] = findWindowOf(host, L"host window 0");
         program = launch(L"\"" + testFolder() + L"..\\mossgate.exe\"");
         waitFor([&] { return (corner = FindWindowW(names::WindowClass, nullptr)) != nullptr; }, 30000);
     }

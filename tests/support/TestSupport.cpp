@@ -177,6 +177,22 @@ BOOL CALLBACK matchOwnWindow(HWND window, LPARAM param) {
     return FALSE;
 }
 
+struct WindowSearch {
+    DWORD processId;
+    const wchar_t* caption;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindowOf(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != search->processId || windowText(window) != search->caption)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 DWORD WINAPI probeLock(void* mutex) {
     const DWORD result = WaitForSingleObject(static_cast<HANDLE>(mutex), 2000);
     if (result == WAIT_OBJECT_0)
@@ -210,4 +226,10 @@ bool lockIsFree(HANDLE mutex) {
     GetExitCodeThread(probe, &result);
     CloseHandle(probe);
     return result == WAIT_OBJECT_0;
+}
+
+HWND findWindowOf(HANDLE process, const wchar_t* caption) {
+    WindowSearch search{GetProcessId(process), caption, nullptr};
+    EnumWindows(matchWindowOf, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }

@@ -86,6 +86,10 @@ HWND findOwnWindow(const wchar_t* className, const wchar_t* caption);
 
 std::wstring windowText(HWND window);
 
+// The top-level window of `process` captioned `caption`. A window of a host
+// that has just ended can linger a moment, so tests look for their own host's.
+HWND findWindowOf(HANDLE process, const wchar_t* caption);
+
 // True when another thread can take `mutex` (this thread's own hold on a
 // Win32 mutex would not show). Pumps meanwhile: the watcher may be reading
 // this thread's window captions.

@@ -121,7 +121,7 @@ TEST(Scan, HungWindowDelaysAPassOnlyBoundedly) {
     HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 h");
     ASSERT_NE(host, nullptr);
     HWND hung = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (hung = FindWindowW(nullptr, L"host window 0")) != nullptr; }, 20000));
+    ASSERT_TRUE(waitFor([&] { return (hung = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
     BareApp app;
     app->scanDesktop();
     const DWORD start = GetTickCount();
@@ -138,10 +138,10 @@ TEST(Scan, HungWindowDelaysAPassOnlyBoundedly) {
 TEST(Watcher, TeardownWaitsForASlowPass) {
     HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 3 h");
     ASSERT_NE(host, nullptr);
-    ASSERT_TRUE(waitFor([] { return FindWindowW(nullptr, L"host window 2") != nullptr; }, 20000));
+    ASSERT_TRUE(waitFor([&] { return findWindowOf(host, L"host window 2") != nullptr; }, 20000));
     // Each round ends the app while the watcher is likely inside a pass that
     // waits on the hung windows; freed entries in use would crash the process.
-    for (int round = 0; round < 30; ++round) {
+    for (int round = 0; round < 150; ++round) {
         AppUnderTest app;
         ASSERT_TRUE(app.start());
         pumpMessages(static_cast<DWORD>(round * 7 % 120));

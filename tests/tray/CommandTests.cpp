@@ -229,7 +229,7 @@ TEST(Commands, FullScreenAndBackOnAnotherProgramsWindow) {
     HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 m");
     ASSERT_NE(host, nullptr);
     HWND window = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (window = FindWindowW(nullptr, L"host window 0")) != nullptr; }, 20000));
+    ASSERT_TRUE(waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
     ASSERT_TRUE(waitFor([&] { return IsZoomed(window) != FALSE; }));
     WindowEntry entry(window);
     entry.refresh();
