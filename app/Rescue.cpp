@@ -58,16 +58,20 @@ void Rescue::start() {
     }
 }
 
-void Rescue::publish(const std::list<WindowEntry*>& hiddenWindows) {
+void Rescue::publish(const std::list<WindowEntry*>& hiddenWindows, const std::list<WindowEntry*>* more) {
     if (!state)
         return;
     LONG count = 0;
-    for (const WindowEntry* entry : hiddenWindows) {
-        if (static_cast<DWORD>(count) == RescueCapacity)
-            break;
-        state->windows[count].handle = reinterpret_cast<ULONG_PTR>(entry->getHandle());
-        state->windows[count].showCmd = entry->getSavedShowCmd();
-        ++count;
+    for (const std::list<WindowEntry*>* list : {&hiddenWindows, more}) {
+        if (!list)
+            continue;
+        for (const WindowEntry* entry : *list) {
+            if (static_cast<DWORD>(count) == RescueCapacity)
+                break;
+            state->windows[count].handle = reinterpret_cast<ULONG_PTR>(entry->getHandle());
+            state->windows[count].showCmd = entry->getSavedShowCmd();
+            ++count;
+        }
     }
     InterlockedExchange(&state->count, count);
 }

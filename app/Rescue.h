@@ -17,8 +17,10 @@ class Rescue {
     // Creates the shared section, starts the guardian beside the executable
     // and installs the crash handler. Failures leave the program as it is.
     void start();
-    // Records the current hidden set; the caller holds the scan mutex.
-    void publish(const std::list<WindowEntry*>& hiddenWindows);
+    // Records the hidden set, plus `more` when given; the caller holds the
+    // scan mutex. Windows are announced before they are hidden: listing one
+    // that is still visible does no harm, as the guardian skips those.
+    void publish(const std::list<WindowEntry*>& hiddenWindows, const std::list<WindowEntry*>* more = nullptr);
     // The program has shown its windows itself: the guardian leaves them be.
     void markCleanExit();
 

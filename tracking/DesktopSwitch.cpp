@@ -17,6 +17,10 @@ void TrayApp::switchDesktop() {
     {
         MutexLock lock(scanMutex);
         std::list<WindowEntry*> goingHidden;
+        for (WindowEntry* entry : visibleWindows)
+            if (entry->getClassName() != names::ImeWindowClass)
+                goingHidden.push_back(entry);
+        rescue.publish(hiddenWindows, &goingHidden);
         for (WindowEntry* entry : visibleWindows) {
             if (entry->getClassName() == names::ImeWindowClass) {
                 // Input-method windows stay on both desktops; the next pass
@@ -25,7 +29,6 @@ void TrayApp::switchDesktop() {
                 continue;
             }
             entry->toggleHidden();
-            goingHidden.push_back(entry);
         }
         visibleWindows.clear();
         for (WindowEntry* entry : hiddenWindows) {

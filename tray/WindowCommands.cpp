@@ -59,10 +59,13 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
             return;
         if (entry->isHidden() ? !hidden : !visible)
             return;
+        if (!entry->isHidden()) {
+            const std::list<WindowEntry*> goingHidden{entry};
+            rescue.publish(hiddenWindows, &goingHidden);
+        }
         if (entry->toggleHidden()) {
             visibleWindows.erase(inVisible);
             hiddenWindows.push_back(entry);
-            rescue.publish(hiddenWindows);
             wchar_t message[128];
             wsprintfW(message, texts::HiddenCountBalloon, static_cast<int>(hiddenWindows.size()));
             showBalloon(message, texts::ProductName, BalloonTime);

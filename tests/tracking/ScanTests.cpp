@@ -121,7 +121,8 @@ TEST(Scan, HungWindowDelaysAPassOnlyBoundedly) {
     HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 h");
     ASSERT_NE(host, nullptr);
     HWND hung = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (hung = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
+    ASSERT_TRUE(waitFor(
+        [&] { return (hung = findWindowOf(host, L"host window 0")) && IsWindowVisible(hung); }, 20000));
     BareApp app;
     app->scanDesktop();
     const DWORD start = GetTickCount();
