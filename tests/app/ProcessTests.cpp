@@ -136,17 +136,6 @@ TEST(Program, SoakWindowsComeAndGoWhileTheMenuAndCommandsRun) {
 
 namespace {
 
-bool trayIconPresent(HWND corner) {
-    // The shell accepts a change only for an icon it has: (window, id) names it.
-    NOTIFYICONDATAW probe{};
-    probe.cbSize = NOTIFYICONDATAW_V2_SIZE;
-    probe.hWnd = corner;
-    probe.uID = TrayIconId;
-    probe.uFlags = NIF_TIP;
-    lstrcpyW(probe.szTip, L"mossgate");
-    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
-}
-
 TEST(Program, TaskbarCreatedBringsTheIconBack) {
     HANDLE program = launch(L"\"" + programPath() + L"\"");
     ASSERT_NE(program, nullptr);

@@ -297,16 +297,6 @@ void ownerDrawCost() {
         {"measure + draw one window item", (measured + drawn) * 1e6, floor * 1e6, "us", "", true});
 }
 
-bool trayIconPresent(HWND corner) {
-    NOTIFYICONDATAW probe{};
-    probe.cbSize = NOTIFYICONDATAW_V2_SIZE;
-    probe.hWnd = corner;
-    probe.uID = TrayIconId;
-    probe.uFlags = NIF_TIP;
-    lstrcpyW(probe.szTip, L"mossgate");
-    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
-}
-
 void startup() {
     std::vector<double> times, floors;
     for (int i = 0; i < 3; ++i) {

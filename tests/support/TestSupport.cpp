@@ -155,17 +155,21 @@ std::wstring windowText(HWND window) {
 
 namespace {
 
+// A top-level window of one process, by class (any when null), caption (any
+// when null) and, when asked, visibility.
 struct Search {
+    DWORD processId;
     const wchar_t* className;
     const wchar_t* caption;
+    bool visibleOnly;
     HWND found;
 };
 
-BOOL CALLBACK matchOwnWindow(HWND window, LPARAM param) {
+BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
     auto* s = reinterpret_cast<Search*>(param);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || !IsWindowVisible(window))
+    if (process != s->processId || (s->visibleOnly && !IsWindowVisible(window)))
         return TRUE;
     wchar_t name[256] = {};
     GetClassNameW(window, name, 256);
@@ -177,20 +181,9 @@ BOOL CALLBACK matchOwnWindow(HWND window, LPARAM param) {
     return FALSE;
 }
 
-struct WindowSearch {
-    DWORD processId;
-    const wchar_t* caption;
-    HWND found;
-};
-
-BOOL CALLBACK matchWindowOf(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId != search->processId || windowText(window) != search->caption)
-        return TRUE;
-    search->found = window;
-    return FALSE;
+HWND findWindow(Search search) {
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 DWORD WINAPI probeLock(void* mutex) {
@@ -203,9 +196,7 @@ DWORD WINAPI probeLock(void* mutex) {
 } // namespace
 
 HWND findOwnWindow(const wchar_t* className, const wchar_t* caption) {
-    Search search{className, caption, nullptr};
-    EnumWindows(matchOwnWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return findWindow({GetCurrentProcessId(), className, caption, true, nullptr});
 }
 
 WindowEntry* entryFor(const std::list<WindowEntry*>& list, HWND window) {
@@ -229,7 +220,16 @@ bool lockIsFree(HANDLE mutex) {
 }
 
 HWND findWindowOf(HANDLE process, const wchar_t* caption) {
-    WindowSearch search{GetProcessId(process), caption, nullptr};
-    EnumWindows(matchWindowOf, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return findWindow({GetProcessId(process), nullptr, caption, false, nullptr});
+}
+
+bool trayIconPresent(HWND corner) {
+    // The shell accepts a change only for an icon it has: (window, id) names it.
+    NOTIFYICONDATAW probe{};
+    probe.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    probe.hWnd = corner;
+    probe.uID = TrayIconId;
+    probe.uFlags = NIF_TIP;
+    lstrcpyW(probe.szTip, L"mossgate");
+    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
 }

@@ -86,6 +86,9 @@ HWND findOwnWindow(const wchar_t* className, const wchar_t* caption);
 
 std::wstring windowText(HWND window);
 
+// Whether the shell holds mossgate's tray icon for this corner window.
+bool trayIconPresent(HWND corner);
+
 // The top-level window of `process` captioned `caption`. A window of a host
 // that has just ended can linger a moment, so tests look for their own host's.
 HWND findWindowOf(HANDLE process, const wchar_t* caption);
