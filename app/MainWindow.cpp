@@ -89,7 +89,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         app->onPluginBalloon(lParam);
         break;
     default:
-        if (message == taskbarCreatedMessage())
+        if (message == taskbarCreatedMessage() && message != 0)
             app->addTrayIcon();
         break;
     }
