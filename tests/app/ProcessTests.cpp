@@ -181,3 +181,50 @@ TEST(Program, ClosedWhileItsMenuIsOpenItEndsAndShowsHiddenWindows) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Program, MenuStillOpensBesideAHungWindow) {
+    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 h");
+    ASSERT_TRUE(waitFor([&] { return findWindowOf(host, L"host window 0") != nullptr; }, 20000));
+    HANDLE program = launch(L"\"" + programPath() + L"\"");
+    HWND corner = waitForCorner();
+    ASSERT_NE(corner, nullptr);
+    pumpMessages(1500); // the watcher is now waiting on the hung window pass after pass
+    PostMessageW(corner, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
+    HWND popup = nullptr;
+    EXPECT_TRUE(
+        waitFor([&] { return (popup = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(popup); }, 10000));
+    if (popup)
+        PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageW(corner, WM_COMMAND, ExitCommand, 0);
+    EXPECT_EQ(waitExit(program, 20000), 0u);
+    CloseHandle(program);
+    TerminateProcess(host, 0);
+    CloseHandle(host);
+}
+
+TEST(Program, ClosedWhileTheTransparencyDialogIsOpenItEnds) {
+    HWND taskbar = FindWindowW(names::TaskbarClass, nullptr);
+    ASSERT_NE(taskbar, nullptr);
+    const LONG taskbarStyle = GetWindowLongW(taskbar, GWL_EXSTYLE);
+    HANDLE program = launch(L"\"" + programPath() + L"\"");
+    HWND corner = waitForCorner();
+    ASSERT_NE(corner, nullptr);
+    DWORD programId = 0;
+    GetWindowThreadProcessId(corner, &programId);
+    PostMessageW(corner, WM_COMMAND, TaskbarTranslucentCommand, 0);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        dialog = FindWindowW(L"#32770", nullptr);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(dialog, &owner);
+        return dialog && owner == programId && IsWindowVisible(dialog);
+    }));
+    PostMessageW(corner, WM_CLOSE, 0, 0);
+    EXPECT_EQ(waitExit(program, 20000), 0u) << "no deadlock between the dialog's lock and the teardown";
+    CloseHandle(program);
+    SetWindowLongW(taskbar, GWL_EXSTYLE, taskbarStyle);
+}
+
+} // namespace
