@@ -1,5 +1,6 @@
 #include "app/TrayApp.h"
 #include "app/Names.h"
+#include "app/OsVersion.h"
 #include "app/Scoped.h"
 #include "app/Texts.h"
 #include "tracking/ScreenEdges.h"
@@ -27,13 +28,9 @@ TrayApp::TrayApp(HINSTANCE moduleInstance) : instance(moduleInstance) {
     tipText = texts::ProductName;
     themeActive = queryThemeActive();
 
-    OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof(version);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (GetVersionExW(&version))
+    OSVERSIONINFOW version;
+    if (readOsVersion(version))
         alphaBlendSupported = version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5;
-#pragma GCC diagnostic pop
 }
 
 bool TrayApp::start() {

@@ -1,4 +1,5 @@
 #include "tracking/WindowEntry.h"
+#include "app/OsVersion.h"
 #include "app/Scoped.h"
 
 #include <shellapi.h>
@@ -24,12 +25,8 @@ WINDOWPLACEMENT readPlacement(HWND window) {
 }
 
 bool isNtFamily() {
-    OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof(version);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    return GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-#pragma GCC diagnostic pop
+    OSVERSIONINFOW version;
+    return readOsVersion(version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
 using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);

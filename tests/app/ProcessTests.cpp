@@ -5,8 +5,8 @@
 
 namespace {
 
-std::wstring programPath() {
-    return testFolder() + L"..\\mossgate.exe";
+HANDLE launchProgram() {
+    return launch(L"\"" + testFolder() + L"..\\mossgate.exe\"");
 }
 
 HWND waitForCorner() {
@@ -16,12 +16,12 @@ HWND waitForCorner() {
 }
 
 TEST(Program, SecondInstanceEndsWithMinusOneAndExitEndsWithZero) {
-    HANDLE first = launch(L"\"" + programPath() + L"\"");
+    HANDLE first = launchProgram();
     ASSERT_NE(first, nullptr);
     HWND corner = waitForCorner();
     ASSERT_NE(corner, nullptr);
 
-    HANDLE second = launch(L"\"" + programPath() + L"\"");
+    HANDLE second = launchProgram();
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(waitExit(second), static_cast<DWORD>(-1));
     CloseHandle(second);
@@ -33,7 +33,7 @@ TEST(Program, SecondInstanceEndsWithMinusOneAndExitEndsWithZero) {
 }
 
 TEST(Program, ClosingTheCornerWindowEndsTheProgram) {
-    HANDLE program = launch(L"\"" + programPath() + L"\"");
+    HANDLE program = launchProgram();
     ASSERT_NE(program, nullptr);
     HWND corner = waitForCorner();
     ASSERT_NE(corner, nullptr);
@@ -47,7 +47,7 @@ TEST(Program, ClosingTheCornerWindowEndsTheProgram) {
 namespace {
 
 TEST(Program, SurvivesHostileMessagesFromAnotherProgram) {
-    HANDLE program = launch(L"\"" + programPath() + L"\"");
+    HANDLE program = launchProgram();
     ASSERT_NE(program, nullptr);
     HWND corner = waitForCorner();
     ASSERT_NE(corner, nullptr);
@@ -95,7 +95,7 @@ TEST(Program, SoakWindowsComeAndGoWhileTheMenuAndCommandsRun) {
     wchar_t setting[16] = {};
     const int windows =
         GetEnvironmentVariableW(L"MOSSGATE_SOAK_WINDOWS", setting, 16) ? _wtoi(setting) : 1000;
-    HANDLE program = launch(L"\"" + programPath() + L"\"");
+    HANDLE program = launchProgram();
     ASSERT_NE(program, nullptr);
     HWND corner = waitForCorner();
     ASSERT_NE(corner, nullptr);
@@ -137,7 +137,7 @@ TEST(Program, SoakWindowsComeAndGoWhileTheMenuAndCommandsRun) {
 namespace {
 
 TEST(Program, TaskbarCreatedBringsTheIconBack) {
-    HANDLE program = launch(L"\"" + programPath() + L"\"");
+    HANDLE program = launchProgram();
     ASSERT_NE(program, nullptr);
     HWND corner = waitForCorner();
     ASSERT_NE(corner, nullptr);
@@ -162,7 +162,7 @@ TEST(Program, ClosedWhileItsMenuIsOpenItEndsAndShowsHiddenWindows) {
     HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1");
     HWND window = nullptr;
     ASSERT_TRUE(waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
-    HANDLE program = launch(L"\"" + programPath() + L"\"");
+    HANDLE program = launchProgram();
     HWND corner = waitForCorner();
     ASSERT_NE(corner, nullptr);
     pumpMessages(1200); // a scan pass, and past the switch guard
@@ -187,7 +187,7 @@ namespace {
 TEST(Program, MenuStillOpensBesideAHungWindow) {
     HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 h");
     ASSERT_TRUE(waitFor([&] { return findWindowOf(host, L"host window 0") != nullptr; }, 20000));
-    HANDLE program = launch(L"\"" + programPath() + L"\"");
+    HANDLE program = launchProgram();
     HWND corner = waitForCorner();
     ASSERT_NE(corner, nullptr);
     pumpMessages(1500); // the watcher is now waiting on the hung window pass after pass
@@ -208,7 +208,7 @@ TEST(Program, ClosedWhileTheTransparencyDialogIsOpenItEnds) {
     HWND taskbar = FindWindowW(names::TaskbarClass, nullptr);
     ASSERT_NE(taskbar, nullptr);
     const LONG taskbarStyle = GetWindowLongW(taskbar, GWL_EXSTYLE);
-    HANDLE program = launch(L"\"" + programPath() + L"\"");
+    HANDLE program = launchProgram();
     HWND corner = waitForCorner();
     ASSERT_NE(corner, nullptr);
     DWORD programId = 0;

@@ -233,3 +233,12 @@ bool trayIconPresent(HWND corner) {
     lstrcpyW(probe.szTip, L"mossgate");
     return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
 }
+
+WindowEntry* hideTracked(TrayApp& app, HWND window) {
+    WindowEntry* entry = entryFor(app.visibleWindows, window);
+    if (!entry || !entry->toggleHidden())
+        return nullptr;
+    app.visibleWindows.remove(entry);
+    app.hiddenWindows.push_back(entry);
+    return entry;
+}

@@ -98,5 +98,9 @@ HWND findWindowOf(HANDLE process, const wchar_t* caption);
 // this thread's window captions.
 bool lockIsFree(HANDLE mutex);
 
+// Hides a tracked visible window the way the hide command does, moving its
+// entry to hiddenWindows; returns the entry, or null when it is not tracked.
+WindowEntry* hideTracked(TrayApp& app, HWND window);
+
 bool isListed(const std::list<WindowEntry*>& list, HWND window);
 WindowEntry* entryFor(const std::list<WindowEntry*>& list, HWND window);

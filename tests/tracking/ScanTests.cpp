@@ -87,11 +87,8 @@ TEST(Scan, WindowShownByItsOwnerComesBackStillMarkedHidden) {
     BareApp app;
     TestWindow window(WindowSpec{L"shown by owner"});
     app->scanDesktop();
-    WindowEntry* entry = entryFor(app->visibleWindows, window.get());
+    WindowEntry* entry = hideTracked(*app, window.get());
     ASSERT_NE(entry, nullptr);
-    ASSERT_TRUE(entry->toggleHidden());
-    app->visibleWindows.remove(entry);
-    app->hiddenWindows.push_back(entry);
 
     app->scanDesktop();
     EXPECT_EQ(entryFor(app->hiddenWindows, window.get()), entry) << "still hidden: stays in hiddenWindows";
@@ -107,11 +104,8 @@ TEST(Scan, HiddenWindowThatIsDestroyedLosesItsEntry) {
     BareApp app;
     TestWindow window(WindowSpec{L"hidden then closed"});
     app->scanDesktop();
-    WindowEntry* entry = entryFor(app->visibleWindows, window.get());
+    WindowEntry* entry = hideTracked(*app, window.get());
     ASSERT_NE(entry, nullptr);
-    entry->toggleHidden();
-    app->visibleWindows.remove(entry);
-    app->hiddenWindows.push_back(entry);
     window.destroy();
     app->scanDesktop();
     EXPECT_TRUE(app->hiddenWindows.empty());

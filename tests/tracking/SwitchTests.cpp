@@ -59,11 +59,8 @@ TEST(Switch, SwapsTheSetsAndLeavesInputMethodWindowsAlone) {
     TestWindow ime(imeSpec);
 
     app->scanDesktop();
-    WindowEntry* earlierEntry = entryFor(app->visibleWindows, earlier.get());
+    WindowEntry* earlierEntry = hideTracked(*app, earlier.get());
     ASSERT_NE(earlierEntry, nullptr);
-    earlierEntry->toggleHidden();
-    app->visibleWindows.remove(earlierEntry);
-    app->hiddenWindows.push_back(earlierEntry);
 
     app->lastSwitchTick = GetTickCount() - 5000;
     app->switchDesktop();
