@@ -40,6 +40,8 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
     switch (message) {
     case WM_DESTROY:
+        // Another program closed the window: the icon goes with it.
+        app->removeTrayIcon();
         PostQuitMessage(0);
         break;
     case WM_PAINT: {
@@ -112,6 +114,11 @@ void TrayApp::onTimer(UINT_PTR timerId) {
 }
 
 void TrayApp::onTrayEvent(UINT mouseMessage) {
+    // A click while the transparency dialog waits for its answer brings the
+    // dialog forward; other operations drop the event (see TrayApp.h).
+    if (busy && openDialog && openDialog->dialog &&
+        (mouseMessage == WM_RBUTTONUP || mouseMessage == WM_LBUTTONDBLCLK))
+        SetForegroundWindow(openDialog->dialog);
     switch (mouseMessage) {
     case WM_LBUTTONDBLCLK:
         switchDesktop();
@@ -131,8 +138,13 @@ void TrayApp::onCommand(WPARAM wParam, LPARAM) {
         Sleep(ExitPause);
         removeTrayIcon();
         RemovePropW(mainWindow, names::AppProperty);
+        // Chosen while the menu's loop runs (a second menu, or a message from
+        // another program): that loop may swallow the quit message, so the
+        // menu closes first. A dialog's loop ends on the quit message itself.
+        if (menuShowing)
+            EndMenu();
         PostQuitMessage(0);
-    } else if (id == AboutCommand) {
+    } else if (id == AboutCommand && !busy) {
         MessageBoxW(nullptr, aboutText().c_str(), texts::AboutCaption, MB_OK | MB_ICONINFORMATION);
     } else if (isWindowCommand(id)) {
         executeWindowCommand(wParam);
@@ -143,7 +155,7 @@ std::wstring TrayApp::aboutText() const {
     std::wstring text = texts::VersionLine;
     text += L"\n";
     text += texts::AboutCredits;
-    text += L"\n \n";
+    text += L" \n";
     text += texts::AboutHomePage;
     text += L"\n";
     text += alphaBlendSupported ? texts::AlphaSupported : texts::AlphaUnsupported;

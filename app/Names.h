@@ -14,6 +14,9 @@ inline constexpr wchar_t ImeWindowClass[] = L"IMWindowClass";
 inline constexpr wchar_t IconFile[] = L"tray.ico";
 inline constexpr wchar_t PluginFolder[] = L"\\plugin\\";
 inline constexpr wchar_t PluginPattern[] = L"*.dll";
+// The private argument that starts mossgate.exe as the guardian of another
+// mossgate process; users never type it.
+inline constexpr wchar_t GuardianSwitch[] = L"/mossgate:guardian";
 
 } // namespace names
 

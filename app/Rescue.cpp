@@ -1,10 +1,14 @@
 #include "app/Rescue.h"
 #include "app/RescueState.h"
+#include "app/Names.h"
 #include "tracking/WindowEntry.h"
 
-namespace {
+#include <shellapi.h>
 
-constexpr wchar_t GuardianFile[] = L"mossgate_guard.exe";
+#include <cwchar>
+#include <string>
+
+namespace {
 
 const RescueState* crashState = nullptr;
 
@@ -41,18 +45,24 @@ void Rescue::start() {
     state->magic = RescueMagic;
     crashState = state;
     SetUnhandledExceptionFilter(rescueOnCrash);
+}
 
+void Rescue::startGuardian() {
+    if (!state)
+        return;
+    // The guardian is this same executable, so a copy of mossgate.exe alone
+    // carries the guarantee.
     wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring guardian = path;
-    guardian = guardian.substr(0, guardian.rfind(L'\\') + 1) + GuardianFile;
-    std::wstring command = L"\"" + guardian + L"\" " + std::to_wstring(processId);
+    if (!GetModuleFileNameW(nullptr, path, MAX_PATH))
+        return;
+    std::wstring command = L"\"" + std::wstring(path) + L"\" " + names::GuardianSwitch + L" " +
+                           std::to_wstring(GetCurrentProcessId());
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     // Without a guardian the program runs as before; the crash handler stays.
-    if (CreateProcessW(guardian.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &info)) {
+    if (CreateProcessW(path, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &info)) {
         CloseHandle(info.hThread);
         CloseHandle(info.hProcess);
     }
@@ -79,4 +89,32 @@ void Rescue::publish(const std::list<WindowEntry*>& hiddenWindows, const std::li
 void Rescue::markCleanExit() {
     if (state)
         InterlockedExchange(&state->cleanExit, 1);
+}
+
+DWORD guardedProcess(const wchar_t* commandLine) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(commandLine, &argc);
+    if (!argv)
+        return 0;
+    DWORD processId = 0;
+    if (argc == 3 && lstrcmpW(argv[1], names::GuardianSwitch) == 0)
+        processId = wcstoul(argv[2], nullptr, 10);
+    LocalFree(argv);
+    return processId;
+}
+
+int runGuardian(DWORD processId) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (!process)
+        return 2;
+    HANDLE section = OpenFileMappingW(FILE_MAP_READ, FALSE, RescueSectionName(processId).text);
+    if (!section)
+        return 3;
+    const auto* watched =
+        static_cast<const RescueState*>(MapViewOfFile(section, FILE_MAP_READ, 0, 0, sizeof(RescueState)));
+    if (!watched)
+        return 1;
+    WaitForSingleObject(process, INFINITE);
+    showRescuedWindows(*watched);
+    return 0;
 }

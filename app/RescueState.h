@@ -40,7 +40,8 @@ inline int rescueShowCommand(DWORD saved) {
 }
 
 // Shows every listed window that still exists and is hidden; touches nothing
-// else. Used by the guardian and by the crash handler.
+// else. Used by the guardian and by the crash handler, neither of which may
+// wait for a hung window: the requests are left in the windows' queues.
 inline void showRescuedWindows(const RescueState& state) {
     if (state.magic != RescueMagic || state.cleanExit)
         return;
@@ -49,6 +50,6 @@ inline void showRescuedWindows(const RescueState& state) {
     for (DWORD i = 0; i < count; ++i) {
         HWND window = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(state.windows[i].handle));
         if (IsWindow(window) && !IsWindowVisible(window))
-            ShowWindow(window, rescueShowCommand(state.windows[i].showCmd));
+            ShowWindowAsync(window, rescueShowCommand(state.windows[i].showCmd));
     }
 }

@@ -99,15 +99,23 @@ class SelectedObject {
     HGDIOBJ previous;
 };
 
-// Waits without time-out for `object`, handling messages that other threads
+// Waits for `object`, at most `limitMs`, handling messages that other threads
 // send to this thread's windows meanwhile. The thread that holds the scan
 // mutex reads window captions, which for windows of this process means
-// sending them WM_GETTEXT; a plain wait here could deadlock on that.
-inline void waitHandlingSentMessages(HANDLE object) {
+// sending them WM_GETTEXT; a plain wait here could deadlock on that. Sent
+// messages can re-enter the caller (see app/TrayApp.h). Returns
+// WAIT_OBJECT_0, WAIT_ABANDONED, WAIT_TIMEOUT or WAIT_FAILED.
+inline DWORD waitHandlingSentMessages(HANDLE object, DWORD limitMs = INFINITE) {
+    const DWORD start = GetTickCount();
     for (;;) {
-        const DWORD result = MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_SENDMESSAGE);
+        DWORD remaining = INFINITE;
+        if (limitMs != INFINITE) {
+            const DWORD elapsed = GetTickCount() - start;
+            remaining = elapsed >= limitMs ? 0 : limitMs - elapsed;
+        }
+        const DWORD result = MsgWaitForMultipleObjects(1, &object, FALSE, remaining, QS_SENDMESSAGE);
         if (result != WAIT_OBJECT_0 + 1)
-            return; // signalled, abandoned, or a failed wait
+            return result == WAIT_ABANDONED_0 ? WAIT_ABANDONED : result;
         MSG message;
         PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
@@ -116,7 +124,7 @@ inline void waitHandlingSentMessages(HANDLE object) {
 // Holds a Win32 mutex from construction to scope exit.
 class MutexLock {
   public:
-    explicit MutexLock(HANDLE m) : mutex(m) { waitHandlingSentMessages(mutex); }
+    explicit MutexLock(HANDLE m) : mutex(m) { (void)waitHandlingSentMessages(mutex); }
     ~MutexLock() { ReleaseMutex(mutex); }
     MutexLock(const MutexLock&) = delete;
     MutexLock& operator=(const MutexLock&) = delete;

@@ -80,7 +80,13 @@ bool TrayApp::createMainWindow() {
         SetTimer(mainWindow, TrayRetryTimer, TrayRetryInterval, nullptr);
     scanDesktop();
     scanMutex = CreateMutexW(nullptr, FALSE, names::ScanMutex);
-    watcherThread = CreateThread(nullptr, 0, watcherThreadProc, nullptr, 0, nullptr);
+    // What matters is the lock, not its name, which another object may hold.
+    if (!scanMutex)
+        scanMutex = CreateMutexW(nullptr, FALSE, nullptr);
+    // The watcher never runs without the lock; the lists then keep what the
+    // first scan found.
+    if (scanMutex)
+        watcherThread = CreateThread(nullptr, 0, watcherThreadProc, this, 0, nullptr);
     startPluginTimers();
     ShowWindow(mainWindow, SW_HIDE);
     return true;

@@ -1,4 +1,32 @@
 #pragma once
+// Threads, locks and re-entry.
+//
+// Two threads of the program's own run: the UI thread (entry function,
+// message loop, every window message, timer, menu, command, dialog and plugin
+// call) and the watcher thread, which runs a desktop scan about every 100 ms.
+// Helper threads started by callWindow (tracking/WindowCalls.h) touch no state
+// of the program: each acts on one window with values it owns.
+//
+// scanMutex guards visibleWindows, hiddenWindows and the entries in them. The
+// watcher holds it for each pass; the UI thread holds it while it builds and
+// shows the menu (owner drawing reads entries), for a whole window command,
+// dialog included, and for a desktop switch. Without it the lists are touched
+// only before the watcher starts and after it has stopped. Every wait for it
+// handles sent messages: the watcher's caption reads send WM_GETTEXT to this
+// process's windows.
+//
+// Everything else belongs to the UI thread alone. quitting and watcherStop are
+// atomics that the watcher reads.
+//
+// Re-entry: while the UI thread waits (for the mutex, a helper thread, a
+// modal menu or dialog) or calls into another thread's window, messages that
+// other programs send run on it, and modal loops dispatch posted ones too. So
+// a tray event or a command can arrive in the middle of an operation on the
+// lists. The operations on the lists (the menu, a window command, the desktop
+// switch) run one at a time: `busy` is set for their whole length, and one
+// that begins while it is set does nothing. Exit is always carried out: it
+// changes no list, and its quit message ends any modal loop. Calls on other
+// programs' windows never wait for them (tracking/WindowCalls.h).
 #include <windows.h>
 #include <shellapi.h>
 
@@ -92,8 +120,8 @@ class TrayApp {
 
     HWND mainWindow = nullptr;
     HINSTANCE instance;
-    HANDLE scanMutex = nullptr;
-    HANDLE watcherThread = nullptr;
+    HANDLE scanMutex = nullptr;     // guards the two window lists and their entries
+    HANDLE watcherThread = nullptr; // runs only while scanMutex exists
     NOTIFYICONDATAW trayData;
     HICON largeIcon = nullptr;
     HICON smallIcon = nullptr;
@@ -106,11 +134,15 @@ class TrayApp {
     bool hover = false;
     std::atomic<bool> quitting{false};
     RECT workArea{};
-    std::list<WindowEntry*> visibleWindows;
-    std::list<WindowEntry*> hiddenWindows;
-    std::list<MenuWindow> menuWindows;
-    std::vector<PluginEntry*> plugins;
+    std::list<WindowEntry*> visibleWindows; // under scanMutex
+    std::list<WindowEntry*> hiddenWindows;  // under scanMutex
+    std::list<MenuWindow> menuWindows;      // UI thread
+    std::vector<PluginEntry*> plugins;      // UI thread
 
+    // UI thread: an operation on the window lists is running (see the top).
+    bool busy = false;
+    // UI thread: the transparency dialog's answer while the dialog is open.
+    const struct TransparencyAnswer* openDialog = nullptr;
     // Set while the tray menu's own modal loop runs; owner-draw requests at
     // any other time are not ours.
     bool menuShowing = false;
@@ -123,6 +155,31 @@ class TrayApp {
 };
 
 static_assert(sizeof(NOTIFYICONDATAW) >= 936);
+
+// Marks one operation on the window lists for its whole length. `entered` is
+// false when another was already running; the caller then does nothing.
+class BusyScope {
+  public:
+    explicit BusyScope(bool& flag) : busy(flag), first(!flag) { busy = true; }
+    ~BusyScope() {
+        if (first)
+            busy = false;
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+    bool entered() const { return first; }
+
+  private:
+    bool& busy;
+    bool first;
+};
+
+// What the transparency dialog answers: only an OK with a number is given.
+struct TransparencyAnswer {
+    bool given = false;
+    int alpha = 0;
+    HWND dialog = nullptr;
+};
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 DWORD WINAPI watcherThreadProc(void* parameter);

@@ -1,4 +1,5 @@
 #include "app/Names.h"
+#include "app/Rescue.h"
 #include "app/TrayApp.h"
 
 namespace {
@@ -7,16 +8,23 @@ constexpr int StartFailed = -2;
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    // Kept open until the process ends: its existence is the guard.
-    CreateMutexW(nullptr, FALSE, names::InstanceMutex);
-    if (GetLastError() == ERROR_ALREADY_EXISTS)
+    if (const DWORD guarded = guardedProcess(GetCommandLineW()))
+        return runGuardian(guarded);
+
+    // Kept open until the process ends: its existence is the guard. An
+    // instance that runs elevated holds it beyond this one's access.
+    HANDLE guard = CreateMutexW(nullptr, FALSE, names::InstanceMutex);
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || (!guard && error == ERROR_ACCESS_DENIED))
         return AlreadyRunning;
 
     int result = StartFailed;
     {
         TrayApp app(instance);
-        if (app.start())
+        if (app.start()) {
+            app.rescue.startGuardian();
             result = runMessageLoop();
+        }
     }
     return result;
 }

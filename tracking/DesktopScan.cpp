@@ -3,11 +3,18 @@
 #include "app/TrayApp.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace {
 
 constexpr int QualifyTextChars = 63;
 constexpr DWORD PassPeriod = 100;
+
+// The z-order walk holds the scan mutex, which the menu waits for. While
+// other programs restack their windows the walk can meet a window twice or
+// keep meeting new ones; it stops after this many steps or this long.
+constexpr size_t MaxWalkSteps = 20000;
+constexpr DWORD MaxWalkTime = 2000;
 
 } // namespace
 
@@ -24,31 +31,51 @@ bool TrayApp::qualifies(HWND window) {
 }
 
 void TrayApp::scanDesktop() {
-    const size_t hiddenBefore = hiddenWindows.size();
+    const DWORD passStart = GetTickCount();
+    bool hiddenChanged = false;
     for (auto it = hiddenWindows.begin(); it != hiddenWindows.end();) {
         WindowEntry* entry = *it;
         HWND window = entry->getHandle();
         if (!IsWindow(window)) {
             destroyEntry(entry);
             it = hiddenWindows.erase(it);
-        } else if (IsWindowVisible(window)) {
+            hiddenChanged = true;
+        } else if (!IsWindowVisible(window)) {
+            entry->noteHideLanded();
+            ++it;
+        } else if (entry->hidePending(passStart)) {
+            ++it; // the window's thread has yet to hide it
+        } else if (qualifies(window)) {
             // Shown again by some other means: track it as visible once more.
             it = hiddenWindows.erase(it);
-            if (qualifies(window))
-                visibleWindows.push_back(entry);
-            else
-                destroyEntry(entry);
+            visibleWindows.push_back(entry);
+            hiddenChanged = true;
+        } else if (entry->isHidden()) {
+            ++it; // in this program's care until it shows it again (see below)
         } else {
-            ++it;
+            destroyEntry(entry);
+            it = hiddenWindows.erase(it);
+            hiddenChanged = true;
         }
     }
 
-    if (hiddenWindows.size() != hiddenBefore)
-        rescue.publish(hiddenWindows);
-
+    // Every window is looked at once per pass, so each entry is confirmed at
+    // most once. A window this program hides is never listed as visible too,
+    // even while its thread has yet to hide it.
+    std::unordered_set<HWND> met;
+    for (const WindowEntry* entry : hiddenWindows)
+        met.insert(entry->getHandle());
     size_t confirmed = 0;
+    size_t steps = 0;
+    bool walkComplete = true;
     for (HWND window = GetTopWindow(GetDesktopWindow()); window; window = GetWindow(window, GW_HWNDNEXT)) {
-        if (!IsWindow(window) || !IsWindowVisible(window) || !qualifies(window))
+        if (++steps > MaxWalkSteps || GetTickCount() - passStart > MaxWalkTime) {
+            walkComplete = false;
+            break;
+        }
+        if (!met.insert(window).second)
+            continue;
+        if (!IsWindowVisible(window) || !qualifies(window))
             continue;
         auto found = std::find_if(visibleWindows.begin(), visibleWindows.end(),
                                   [window](const WindowEntry* e) { return e->getHandle() == window; });
@@ -62,17 +89,29 @@ void TrayApp::scanDesktop() {
         ++confirmed;
     }
 
-    // Everything confirmed now stands behind what was not; drop the rest.
-    for (size_t excess = visibleWindows.size() - confirmed; excess > 0; --excess) {
-        destroyEntry(visibleWindows.front());
+    // Everything confirmed now stands behind what was not; the rest goes. A
+    // walk cut short has not seen every window, so nothing goes.
+    while (walkComplete && visibleWindows.size() > confirmed) {
+        WindowEntry* entry = visibleWindows.front();
         visibleWindows.pop_front();
+        // An entry still marked hidden is a window this program hid and its
+        // own program showed again. Gone once more, it may be this program's
+        // own request that landed late: it stays in care, to be shown again.
+        if (entry->isHidden() && IsWindow(entry->getHandle())) {
+            hiddenWindows.push_back(entry);
+            hiddenChanged = true;
+        } else {
+            destroyEntry(entry);
+        }
     }
+
+    if (hiddenChanged)
+        rescue.publish(hiddenWindows);
 }
 
-DWORD WINAPI watcherThreadProc(void*) {
-    HWND corner = FindWindowW(names::WindowClass, nullptr);
-    auto* app = corner ? static_cast<TrayApp*>(GetPropW(corner, names::AppProperty)) : nullptr;
-    if (!app)
+DWORD WINAPI watcherThreadProc(void* parameter) {
+    auto* app = static_cast<TrayApp*>(parameter);
+    if (!app || !app->scanMutex)
         return 0;
     while (!app->quitting && !app->watcherStop) {
         const DWORD passStart = GetTickCount();

@@ -4,7 +4,18 @@
 #include "app/TrayApp.h"
 
 namespace {
+
 constexpr DWORD SwitchGuard = 1000;
+
+// Shows the windows of entries leaving hiddenWindows. An entry whose flag is
+// already clear stands for a window a switch has just shown again (its own
+// program had shown it meanwhile); toggling it would hide it once more.
+void showAll(const std::list<WindowEntry*>& entries) {
+    for (WindowEntry* entry : entries)
+        if (entry->isHidden())
+            entry->toggleHidden();
+}
+
 } // namespace
 
 bool TrayApp::switchAllowed(DWORD now, DWORD lastSwitch) {
@@ -12,33 +23,38 @@ bool TrayApp::switchAllowed(DWORD now, DWORD lastSwitch) {
 }
 
 void TrayApp::switchDesktop() {
-    if (!switchAllowed(GetTickCount(), lastSwitchTick))
+    BusyScope operation(busy);
+    if (!operation.entered())
         return;
+    const DWORD now = GetTickCount();
+    if (!switchAllowed(now, lastSwitchTick))
+        return;
+    // Taken on entry, so that no second switch starts before this one ends.
+    lastSwitchTick = now;
     {
         MutexLock lock(scanMutex);
+        // The lists are taken over first: the loops below call into other
+        // programs' windows and work on these copies only.
+        std::list<WindowEntry*> wasVisible;
+        std::list<WindowEntry*> comingBack;
+        wasVisible.swap(visibleWindows);
+        comingBack.swap(hiddenWindows);
         std::list<WindowEntry*> goingHidden;
-        for (WindowEntry* entry : visibleWindows)
-            if (entry->getClassName() != names::ImeWindowClass)
-                goingHidden.push_back(entry);
-        rescue.publish(hiddenWindows, &goingHidden);
-        for (WindowEntry* entry : visibleWindows) {
-            if (entry->getClassName() == names::ImeWindowClass) {
+        for (WindowEntry* entry : wasVisible) {
+            if (entry->getClassName() == names::ImeWindowClass)
                 // Input-method windows stay on both desktops; the next pass
                 // tracks them again.
                 destroyEntry(entry);
-                continue;
-            }
-            entry->toggleHidden();
+            else
+                goingHidden.push_back(entry);
         }
-        visibleWindows.clear();
-        for (WindowEntry* entry : hiddenWindows) {
+        rescue.publish(comingBack, &goingHidden);
+        for (WindowEntry* entry : goingHidden)
             entry->toggleHidden();
-            visibleWindows.push_back(entry);
-        }
-        hiddenWindows.clear();
+        showAll(comingBack);
+        visibleWindows.splice(visibleWindows.end(), comingBack);
         hiddenWindows.splice(hiddenWindows.end(), goingHidden);
         rescue.publish(hiddenWindows);
-        lastSwitchTick = GetTickCount();
     }
     showBalloon(texts::SwitchBalloon, texts::ProductName, BalloonTime);
 }
@@ -46,12 +62,12 @@ void TrayApp::switchDesktop() {
 void TrayApp::restoreHiddenWindows() {
     if (hiddenWindows.empty())
         return;
-    for (WindowEntry* entry : hiddenWindows) {
-        entry->toggleHidden();
-        visibleWindows.push_back(entry);
-    }
-    hiddenWindows.clear();
+    std::list<WindowEntry*> comingBack;
+    comingBack.swap(hiddenWindows);
+    showAll(comingBack);
+    visibleWindows.splice(visibleWindows.end(), comingBack);
     rescue.publish(hiddenWindows);
-    if (!quitting)
+    // After WM_DESTROY the window is gone, and with it the icon.
+    if (!quitting && IsWindow(mainWindow))
         setTrayTip(texts::ProductName);
 }

@@ -1,6 +1,7 @@
 #include "tracking/WindowEntry.h"
 #include "app/OsVersion.h"
 #include "app/Scoped.h"
+#include "tracking/WindowCalls.h"
 
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -15,13 +16,6 @@ std::wstring readWindowText(HWND window) {
     wchar_t buffer[TextBufferChars] = {};
     GetWindowTextW(window, buffer, TextBufferChars);
     return buffer;
-}
-
-WINDOWPLACEMENT readPlacement(HWND window) {
-    WINDOWPLACEMENT placement{};
-    placement.length = sizeof(placement);
-    GetWindowPlacement(window, &placement);
-    return placement;
 }
 
 bool isNtFamily() {

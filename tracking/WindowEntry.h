@@ -21,6 +21,10 @@ class WindowEntry {
 
     HWND getHandle() const { return hwnd; }
     bool isHidden() const { return hidden; }
+    // Hidden by this program, but the window has not been seen to go yet:
+    // its thread may not have handled the request (it is busy or hung).
+    bool hidePending(DWORD now) const;
+    void noteHideLanded() { hideLanded = true; }
     bool isLayered() const;
     bool isFullScreen() const { return fullScreen; }
     HICON getIcon() const { return icon; }
@@ -48,6 +52,8 @@ class WindowEntry {
     bool ownsIcon = false;
     bool fullScreen = false;
     WINDOWPLACEMENT savedPlacement{};
+    DWORD hideTick = 0;      // when toggleHidden last asked the window to hide
+    bool hideLanded = false; // the window has been seen hidden since
 };
 
 // Deletes a list entry together with the icon it owns.

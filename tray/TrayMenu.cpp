@@ -17,6 +17,9 @@ void appendSeparator(HMENU menu) {
 } // namespace
 
 void TrayApp::showTrayMenu() {
+    BusyScope operation(busy);
+    if (!operation.entered())
+        return;
     MenuSet menus;
     if (!buildTrayMenu(menus))
         return;

@@ -1,39 +1,82 @@
 #include "app/Names.h"
 #include "app/Scoped.h"
 #include "tracking/ScreenEdges.h"
+#include "tracking/WindowCalls.h"
 #include "tracking/WindowEntry.h"
+
+#include <memory>
 
 namespace {
 
 constexpr BYTE Opaque = 0xFF;
 
-// Places a window as `placement` says. Wine refuses SetWindowPlacement on
-// another process's window; there the same end state is reached by moving
-// the window and then applying the show command.
-void applyPlacement(HWND window, const WINDOWPLACEMENT& placement) {
-    if (SetWindowPlacement(window, &placement))
-        return;
-    RECT r = placement.rcNormalPosition;
-    // The normal position is in workspace coordinates; SetWindowPos wants
-    // screen coordinates.
-    if (!(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)) {
-        RECT work{};
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        OffsetRect(&r, work.left, work.top);
-    }
-    ShowWindow(window, SW_SHOWNORMAL);
-    SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    if (placement.showCmd != SW_SHOWNORMAL)
-        ShowWindow(window, placement.showCmd);
+// A hide that has not been seen to land is waited for this long before the
+// window counts as shown again by its own program. A thread that stops
+// answering is judged hung after five seconds, from when on IsHungAppWindow
+// says so.
+constexpr DWORD HidePendingGrace = 6000;
+
+// SetWindowPlacement reads a top-level window's normal position in workspace
+// coordinates: screen coordinates less the offset of the work area on the
+// monitor that holds the rectangle. Tool windows use screen coordinates.
+POINT workspaceOffset(HWND window, const RECT& r) {
+    if (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)
+        return {0, 0};
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info))
+        return {0, 0};
+    return {info.rcWork.left - info.rcMonitor.left, info.rcWork.top - info.rcMonitor.top};
 }
 
-WINDOWPLACEMENT normalPlacement(const RECT& position) {
+RECT toWorkspace(HWND window, RECT r) {
+    const POINT offset = workspaceOffset(window, r);
+    OffsetRect(&r, -offset.x, -offset.y);
+    return r;
+}
+
+RECT toScreen(HWND window, RECT r) {
+    const POINT offset = workspaceOffset(window, r);
+    OffsetRect(&r, offset.x, offset.y);
+    return r;
+}
+
+void moveTo(HWND window, const RECT& r) {
+    SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Puts the window in its normal state at `screenRect`. Returns the window's
+// own normal rectangle in screen coordinates when it had to be read on the
+// way (see below), else an empty one.
+RECT placeNormal(HWND window, const RECT& screenRect) {
     WINDOWPLACEMENT placement{};
     placement.length = sizeof(placement);
     placement.showCmd = SW_SHOWNORMAL;
-    placement.rcNormalPosition = position;
-    return placement;
+    placement.rcNormalPosition = toWorkspace(window, screenRect);
+    if (SetWindowPlacement(window, &placement))
+        return {};
+    // Wine refuses SetWindowPlacement on another process's window, and its
+    // GetWindowPlacement then reports the current rectangle as the normal
+    // one. The window restored to normal shows the real one.
+    ShowWindow(window, SW_SHOWNORMAL);
+    RECT normal{};
+    GetWindowRect(window, &normal);
+    moveTo(window, screenRect);
+    return normal;
+}
+
+void restorePlacement(HWND window, WINDOWPLACEMENT placement) {
+    // A placement read while the window was hidden says so; restoring it
+    // must never hide the window.
+    if (placement.showCmd == SW_HIDE)
+        placement.showCmd = SW_SHOWNORMAL;
+    if (SetWindowPlacement(window, &placement))
+        return;
+    ShowWindow(window, SW_SHOWNORMAL);
+    moveTo(window, toScreen(window, placement.rcNormalPosition));
+    if (placement.showCmd != SW_SHOWNORMAL)
+        ShowWindow(window, static_cast<int>(placement.showCmd));
 }
 
 void addFrame(HWND window, RECT& r) {
@@ -45,20 +88,29 @@ void addFrame(HWND window, RECT& r) {
 
 bool WindowEntry::toggleHidden() {
     if (hidden) {
-        ShowWindow(hwnd, static_cast<int>(savedShowCmd));
+        showWindowNoWait(hwnd, static_cast<int>(savedShowCmd));
         hidden = false;
         return false;
     }
     if (GetWindowLongW(hwnd, GWL_STYLE) & WS_MINIMIZEBOX)
-        ShowWindow(hwnd, SW_SHOWMINIMIZED);
-    ShowWindow(hwnd, SW_HIDE);
+        showWindowNoWait(hwnd, SW_SHOWMINIMIZED);
+    showWindowNoWait(hwnd, SW_HIDE);
     hidden = true;
+    hideTick = GetTickCount();
+    // This thread's windows are hidden at once; another thread's only when
+    // it has handled the request, which a later pass sees.
+    hideLanded = ownedByThisThread(hwnd) && !IsWindowVisible(hwnd);
     return true;
+}
+
+bool WindowEntry::hidePending(DWORD now) const {
+    return hidden && !hideLanded && (now - hideTick < HidePendingGrace || IsHungAppWindow(hwnd));
 }
 
 bool WindowEntry::toggleTopmost() {
     const bool topmost = GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST;
-    SetWindowPos(hwnd, topmost ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetWindowPos(hwnd, topmost ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
     return !topmost;
 }
 
@@ -74,23 +126,31 @@ bool WindowEntry::setAlpha(int alpha) {
     LONG exStyle = GetWindowLongW(hwnd, GWL_EXSTYLE);
     // Full opacity switches layering off again on a layered window.
     exStyle = level == Opaque ? exStyle ^ WS_EX_LAYERED : exStyle | WS_EX_LAYERED;
-    SetWindowLongW(hwnd, GWL_EXSTYLE, exStyle);
-    setLayered(hwnd, 0, level, LWA_ALPHA);
+    // Restyling another thread's window waits for it. The library handle is
+    // the system's user32, loaded for the life of the process, so the
+    // function stays valid should the change land late.
+    callWindow(hwnd, WindowCallLimit, [window = hwnd, exStyle, setLayered, level] {
+        SetWindowLongW(window, GWL_EXSTYLE, exStyle);
+        setLayered(window, 0, level, LWA_ALPHA);
+    });
     return true;
 }
 
 bool WindowEntry::toggleFullScreen() {
     if (fullScreen) {
-        applyPlacement(hwnd, savedPlacement);
+        callWindow(hwnd, WindowCallLimit,
+                   [window = hwnd, placement = savedPlacement] { restorePlacement(window, placement); });
         fullScreen = false;
         return false;
     }
-    savedPlacement = {};
-    savedPlacement.length = sizeof(savedPlacement);
-    GetWindowPlacement(hwnd, &savedPlacement);
+    savedPlacement = readPlacement(hwnd);
     RECT screen = screenLessTaskbar(cutTaskbarDocked);
     addFrame(hwnd, screen);
-    applyPlacement(hwnd, normalPlacement(screen));
+    auto normal = std::make_shared<RECT>();
+    if (callWindow(hwnd, WindowCallLimit,
+                   [window = hwnd, screen, normal] { *normal = placeNormal(window, screen); }) &&
+        !IsRectEmpty(normal.get()))
+        savedPlacement.rcNormalPosition = toWorkspace(hwnd, *normal);
     fullScreen = true;
     return true;
 }
@@ -99,6 +159,10 @@ bool WindowEntry::moveToOrigin() {
     RECT r{};
     GetClientRect(hwnd, &r);
     addFrame(hwnd, r);
-    applyPlacement(hwnd, normalPlacement(r));
+    // The origin of workspace coordinates is the work area's corner.
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    OffsetRect(&r, work.left, work.top);
+    callWindow(hwnd, WindowCallLimit, [window = hwnd, r] { placeNormal(window, r); });
     return true;
 }

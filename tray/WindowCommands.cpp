@@ -27,6 +27,9 @@ int taskbarAlpha(int alpha) {
 }
 
 void TrayApp::executeWindowCommand(WPARAM commandId) {
+    BusyScope operation(busy);
+    if (!operation.entered())
+        return;
     const UINT id = static_cast<UINT>(commandId);
     const UINT index = commandIndex(id);
     const UINT action = commandAction(id);
@@ -101,10 +104,16 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
             break;
         int alpha = 255;
         if (!target->isLayered()) {
-            alpha = static_cast<int>(DialogBoxParamW(instance, MAKEINTRESOURCEW(DialogResource), mainWindow,
-                                                     transparencyDialogProc, 0));
-            if (forTaskbar)
-                alpha = taskbarAlpha(alpha);
+            // The dialog's loop also ends when the corner window is closed or
+            // a quit message arrives; only an OK with a number changes anything.
+            TransparencyAnswer answer;
+            openDialog = &answer;
+            DialogBoxParamW(instance, MAKEINTRESOURCEW(DialogResource), mainWindow, transparencyDialogProc,
+                            reinterpret_cast<LPARAM>(&answer));
+            openDialog = nullptr;
+            if (!answer.given)
+                break;
+            alpha = forTaskbar ? taskbarAlpha(answer.alpha) : answer.alpha;
         }
         target->setAlpha(alpha);
         break;
@@ -114,9 +123,12 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
     }
 }
 
-INT_PTR CALLBACK transparencyDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK transparencyDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        if (auto* answer = reinterpret_cast<TransparencyAnswer*>(lParam))
+            answer->dialog = dialog;
         POINT cursor{};
         GetCursorPos(&cursor);
         RECT frame{};
@@ -130,8 +142,18 @@ INT_PTR CALLBACK transparencyDialogProc(HWND dialog, UINT message, WPARAM wParam
     }
     case WM_COMMAND:
         if (wParam == IDOK) {
-            const int percent = static_cast<int>(GetDlgItemInt(dialog, PercentEditId, nullptr, TRUE));
-            EndDialog(dialog, percentToAlpha(percent));
+            BOOL isNumber = FALSE;
+            const int percent = static_cast<int>(GetDlgItemInt(dialog, PercentEditId, &isNumber, TRUE));
+            if (!isNumber) {
+                EndDialog(dialog, DialogCancelled);
+                return TRUE;
+            }
+            const int alpha = percentToAlpha(percent);
+            if (auto* answer = reinterpret_cast<TransparencyAnswer*>(GetWindowLongPtrW(dialog, DWLP_USER))) {
+                answer->given = true;
+                answer->alpha = alpha;
+            }
+            EndDialog(dialog, alpha);
             return TRUE;
         }
         if (wParam == IDCANCEL) {

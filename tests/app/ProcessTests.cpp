@@ -5,16 +5,6 @@
 
 namespace {
 
-HANDLE launchProgram() {
-    return launch(L"\"" + testFolder() + L"..\\mossgate.exe\"");
-}
-
-HWND waitForCorner() {
-    HWND corner = nullptr;
-    waitFor([&] { return (corner = FindWindowW(names::WindowClass, nullptr)) != nullptr; }, 30000);
-    return corner;
-}
-
 TEST(Program, SecondInstanceEndsWithMinusOneAndExitEndsWithZero) {
     HANDLE first = launchProgram();
     ASSERT_NE(first, nullptr);
@@ -59,11 +49,19 @@ TEST(Program, SurvivesHostileMessagesFromAnotherProgram) {
     unsigned seed = 12345;
     auto next = [&] { return seed = seed * 1103515245u + 12345u; };
     const LPARAM pointers[] = {0, 1, 0x10000, 0x7FFE0000, -1, static_cast<LPARAM>(next())};
+    // Owner-draw requests count only while the menu is open, so they come
+    // then: the pointers mean nothing in the program's memory.
+    PostMessageW(corner, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
+    HWND popup = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (popup = openMenuOf(GetProcessId(program))) != nullptr; }));
     for (LPARAM pointer : pointers) {
         send(PluginBalloonMessage, 0, pointer);
         send(WM_DRAWITEM, 0, pointer);
         send(WM_MEASUREITEM, 0, pointer);
     }
+    EXPECT_TRUE(IsWindowVisible(popup)) << "the menu is still open";
+    PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    waitFor([&] { return !IsWindowVisible(popup); });
     // Command ids at random, but none that ends the program or opens a modal
     // box (About, the taskbar's transparency dialog).
     for (int i = 0; i < 2000; ++i) {
@@ -174,7 +172,7 @@ TEST(Program, ClosedWhileItsMenuIsOpenItEndsAndShowsHiddenWindows) {
     ASSERT_TRUE(waitFor([&] { return (popup = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(popup); }));
     PostMessageW(corner, WM_CLOSE, 0, 0);
     EXPECT_EQ(waitExit(program, 20000), 0u) << "no deadlock between the menu's lock and the teardown";
-    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != FALSE; }));
     CloseHandle(program);
     TerminateProcess(host, 0);
     CloseHandle(host);
@@ -204,27 +202,111 @@ TEST(Program, MenuStillOpensBesideAHungWindow) {
     CloseHandle(host);
 }
 
-TEST(Program, ClosedWhileTheTransparencyDialogIsOpenItEnds) {
+// The dialog's loop ends without an answer when the corner window is closed
+// or Exit is chosen (from a second menu, say); neither may change the window.
+TEST(Program, EndedWhileTheTransparencyDialogIsOpenItChangesNothing) {
     HWND taskbar = FindWindowW(names::TaskbarClass, nullptr);
     ASSERT_NE(taskbar, nullptr);
     const LONG taskbarStyle = GetWindowLongW(taskbar, GWL_EXSTYLE);
+    struct Case {
+        const char* name;
+        bool taskbar;
+        UINT message;
+        WPARAM wParam;
+    } cases[] = {
+        {"window, closed", false, WM_CLOSE, 0},
+        {"window, exit chosen", false, WM_COMMAND, ExitCommand},
+        {"taskbar, closed", true, WM_CLOSE, 0},
+        {"taskbar, exit chosen", true, WM_COMMAND, ExitCommand},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1");
+        HWND window = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
+        HANDLE program = launchProgram();
+        HWND corner = waitForCorner();
+        ASSERT_NE(corner, nullptr);
+        pumpMessages(300); // a scan pass lists the window
+        ASSERT_TRUE(openAndCloseMenu(corner));
+        HWND target = c.taskbar ? taskbar : window;
+        const LONG before = GetWindowLongW(target, GWL_EXSTYLE);
+        PostMessageW(corner, WM_COMMAND, makeCommandId(c.taskbar ? TaskbarIndex : 0, ActionTranslucent), 0);
+        HWND dialog = nullptr;
+        ASSERT_TRUE(waitFor([&] {
+            dialog = FindWindowW(L"#32770", nullptr);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(dialog, &owner);
+            return dialog && owner == GetProcessId(program) && IsWindowVisible(dialog);
+        }));
+        PostMessageW(corner, c.message, c.wParam, 0);
+        EXPECT_EQ(waitExit(program, 20000), 0u) << "no deadlock between the dialog's lock and the teardown";
+        EXPECT_EQ(GetWindowLongW(target, GWL_EXSTYLE), before) << "the target is as it was";
+        CloseHandle(program);
+        TerminateProcess(host, 0);
+        CloseHandle(host);
+        SetWindowLongW(taskbar, GWL_EXSTYLE, taskbarStyle);
+    }
+}
+
+// Hiding and showing other programs' windows never waits for them: Exit
+// shows the windows that answer at once, and the hung one when it answers.
+TEST(Program, ExitIsNotHeldUpByAHungHiddenWindow) {
+    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 2 t");
+    HWND windows[2] = {};
+    ASSERT_TRUE(waitFor([&] {
+        windows[0] = findWindowOf(host, L"host window 0");
+        windows[1] = findWindowOf(host, L"host window 1");
+        return windows[0] && windows[1];
+    }, 20000));
     HANDLE program = launchProgram();
     HWND corner = waitForCorner();
     ASSERT_NE(corner, nullptr);
-    DWORD programId = 0;
-    GetWindowThreadProcessId(corner, &programId);
-    PostMessageW(corner, WM_COMMAND, TaskbarTranslucentCommand, 0);
-    HWND dialog = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        dialog = FindWindowW(L"#32770", nullptr);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(dialog, &owner);
-        return dialog && owner == programId && IsWindowVisible(dialog);
-    }));
-    PostMessageW(corner, WM_CLOSE, 0, 0);
-    EXPECT_EQ(waitExit(program, 20000), 0u) << "no deadlock between the dialog's lock and the teardown";
+    pumpMessages(300);
+    ASSERT_TRUE(openAndCloseMenu(corner));
+    PostMessageW(corner, WM_COMMAND, makeCommandId(0, ActionHide), 0);
+    PostMessageW(corner, WM_COMMAND, makeCommandId(1, ActionHide), 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindowVisible(windows[0]) && !IsWindowVisible(windows[1]); }));
+
+    constexpr DWORD HungFor = 8000;
+    PostMessageW(windows[0], HangMessage, HungFor, 0);
+    pumpMessages(200);
+    const DWORD start = GetTickCount();
+    PostMessageW(corner, WM_COMMAND, ExitCommand, 0);
+    EXPECT_EQ(waitExit(program, 3000), 0u) << "Exit does not wait for the hung window";
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(windows[1]) != FALSE; }, 1000));
+    EXPECT_LT(GetTickCount() - start, HungFor);
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(windows[0]) != FALSE; }, HungFor + 5000))
+        << "the hung window is shown once its thread answers";
     CloseHandle(program);
-    SetWindowLongW(taskbar, GWL_EXSTYLE, taskbarStyle);
+    TerminateProcess(host, 0);
+    CloseHandle(host);
+}
+
+// An elevated instance holds the mutex beyond this one's access: its
+// creation then fails with ERROR_ACCESS_DENIED, which means "running" too.
+TEST(Program, AnInstanceItCannotOpenCountsAsRunning) {
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    alignas(DWORD) BYTE aclBuffer[64];
+    auto* emptyAcl = reinterpret_cast<ACL*>(aclBuffer);
+    InitializeAcl(emptyAcl, sizeof(aclBuffer), ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, emptyAcl, FALSE);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
+    HANDLE held = CreateMutexW(&attributes, FALSE, names::InstanceMutex);
+    ASSERT_NE(held, nullptr);
+    HANDLE probe = CreateMutexW(nullptr, FALSE, names::InstanceMutex);
+    const DWORD probeError = GetLastError();
+    if (probe)
+        CloseHandle(probe);
+    if (probe || probeError != ERROR_ACCESS_DENIED) {
+        CloseHandle(held);
+        GTEST_SKIP() << "this system does not deny access to the mutex (error " << probeError << ")";
+    }
+    HANDLE program = launchProgram();
+    EXPECT_EQ(waitExit(program), static_cast<DWORD>(-1));
+    CloseHandle(program);
+    CloseHandle(held);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Names.h"
+#include "app/Rescue.h"
 #include "app/RescueState.h"
 #include "support/TestSupport.h"
 
@@ -23,8 +24,9 @@ struct RunningProgram {
         // process has gone, so only this host's windows count.
         waitFor([&] { return (windows[1] = findWindowOf(host, L"host window 1")) != nullptr; }, 20000);
         windows[0] = findWindowOf(host, L"host window 0");
-        program = launch(L"\"" + testFolder() + L"..\\mossgate.exe\"");
-        waitFor([&] { return (corner = FindWindowW(names::WindowClass, nullptr)) != nullptr; }, 30000);
+        // As a user has it: the executable copied alone into a folder.
+        program = launchProgram(L"alone");
+        corner = waitForCorner();
     }
     ~RunningProgram() {
         for (HANDLE process : {program, host}) {
@@ -36,41 +38,30 @@ struct RunningProgram {
         }
     }
 
-    // Opens the tray menu (which is what assigns the window commands their
-    // ids) and closes it again without a choice.
-    bool buildMenu() {
-        PostMessageW(corner, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
-        HWND popup = nullptr;
-        if (!waitFor([&] { return (popup = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(popup); },
-                     10000))
-            return false;
-        PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
-        return waitFor([&] { return !IsWindowVisible(popup); }, 10000);
+    // The guardian: the same executable, started by the program.
+    HANDLE openGuardian() const {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof(entry);
+        HANDLE guardian = nullptr;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more && !guardian;
+             more = Process32NextW(snapshot, &entry))
+            if (entry.th32ParentProcessID == GetProcessId(program) && lstrcmpiW(entry.szExeFile, L"mossgate.exe") == 0)
+                guardian = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+        CloseHandle(snapshot);
+        return guardian;
     }
 
     bool bothHidden() { return !IsWindowVisible(windows[0]) && !IsWindowVisible(windows[1]); }
     bool bothVisible() { return IsWindowVisible(windows[0]) && IsWindowVisible(windows[1]); }
 };
 
-HANDLE openGuardian() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    HANDLE guardian = nullptr;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !guardian;
-         more = Process32NextW(snapshot, &entry))
-        if (lstrcmpiW(entry.szExeFile, L"mossgate_guard.exe") == 0)
-            guardian = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
-    CloseHandle(snapshot);
-    return guardian;
-}
-
 TEST(Rescue, KilledProgramsHiddenWindowsComeBack) {
     RunningProgram run;
     ASSERT_NE(run.corner, nullptr);
-    ASSERT_TRUE(waitFor([&] { return openGuardian() != nullptr; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return run.openGuardian() != nullptr; }, 10000));
     pumpMessages(300); // a scan pass lists the windows
-    ASSERT_TRUE(run.buildMenu());
+    ASSERT_TRUE(openAndCloseMenu(run.corner));
     // The two host windows are the only ones listed: ids for indices 0 and 1.
     PostMessageW(run.corner, WM_COMMAND, makeCommandId(0, ActionHide), 0);
     PostMessageW(run.corner, WM_COMMAND, makeCommandId(1, ActionHide), 0);
@@ -85,7 +76,7 @@ TEST(Rescue, KilledProgramsHiddenWindowsComeBack) {
 TEST(Rescue, WindowsHiddenByADesktopSwitchComeBack) {
     RunningProgram run;
     ASSERT_NE(run.corner, nullptr);
-    ASSERT_TRUE(waitFor([&] { return openGuardian() != nullptr; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return run.openGuardian() != nullptr; }, 10000));
     pumpMessages(1200); // a scan pass, and past the switch guard
     PostMessageW(run.corner, TrayCallbackMessage, TrayIconId, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(waitFor([&] { return run.bothHidden(); }));
@@ -97,7 +88,7 @@ TEST(Rescue, GuardianEndsWithANormalExit) {
     RunningProgram run;
     ASSERT_NE(run.corner, nullptr);
     HANDLE guardian = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (guardian = openGuardian()) != nullptr; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return (guardian = run.openGuardian()) != nullptr; }, 10000));
     PostMessageW(run.corner, WM_COMMAND, ExitCommand, 0);
     EXPECT_EQ(waitExit(run.program), 0u);
     EXPECT_TRUE(waitFor([&] { return WaitForSingleObject(guardian, 0) == WAIT_OBJECT_0; }, 5000));
@@ -110,7 +101,7 @@ TEST(Rescue, ProgramRunsOnWhenItsGuardianIsKilled) {
     RunningProgram run;
     ASSERT_NE(run.corner, nullptr);
     HANDLE guardian = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (guardian = openGuardian()) != nullptr; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return (guardian = run.openGuardian()) != nullptr; }, 10000));
     TerminateProcess(guardian, 1);
     CloseHandle(guardian);
     pumpMessages(300);
@@ -118,9 +109,28 @@ TEST(Rescue, ProgramRunsOnWhenItsGuardianIsKilled) {
     EXPECT_TRUE(waitFor([&] { return run.bothHidden(); })) << "the switch still works";
     PostMessageW(run.corner, WM_COMMAND, ExitCommand, 0);
     EXPECT_EQ(waitExit(run.program), 0u);
-    EXPECT_TRUE(run.bothVisible()) << "the normal exit shows them";
+    EXPECT_TRUE(waitFor([&] { return run.bothVisible(); })) << "the normal exit shows them";
     CloseHandle(run.program);
     run.program = nullptr;
+}
+
+TEST(Rescue, OnlyThePrivateArgumentStartsTheGuardianRole) {
+    struct Case {
+        const wchar_t* commandLine;
+        DWORD guarded;
+    } cases[] = {
+        {L"mossgate.exe", 0},
+        {L"\"C:\\some folder\\mossgate.exe\" /mossgate:guardian 4242", 4242},
+        {L"mossgate.exe /mossgate:guardian", 0},
+        {L"mossgate.exe /mossgate:guardian 4242 more", 0},
+        {L"mossgate.exe /mossgate:guardian zero", 0},
+        {L"mossgate.exe /MOSSGATE:GUARDIAN 4242", 0},
+        {L"mossgate.exe 4242", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.guarded);
+        EXPECT_EQ(guardedProcess(c.commandLine), c.guarded);
+    }
 }
 
 TEST(Rescue, RecordOnlyEverShowsHiddenWindows) {

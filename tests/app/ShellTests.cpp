@@ -41,16 +41,15 @@ TEST(ScreenEdges, TaskbarCutFromDesktopByEdgeRules) {
     }
 }
 
-TEST(About, TextEndsWithAlphablendLineWithoutPlugins) {
+TEST(About, TextLineByLine) {
     BareApp app;
     for (bool supported : {true, false}) {
         app->alphaBlendSupported = supported;
-        const std::wstring text = app->aboutText();
-        EXPECT_EQ(text.rfind(L"mossgate v0.37.12\n", 0), 0u);
-        const std::wstring last = supported ? L"\nYour OS supports Alphablend function."
-                                            : L"\nYour OS doesn't support Alphablend function.";
-        ASSERT_GE(text.size(), last.size());
-        EXPECT_EQ(text.substr(text.size() - last.size()), last);
+        const std::wstring expected = std::wstring(L"mossgate v0.37.12\n") + texts::AboutCredits + L" \n" +
+                                      texts::AboutHomePage + L"\n" +
+                                      (supported ? L"Your OS supports Alphablend function."
+                                                 : L"Your OS doesn't support Alphablend function.");
+        EXPECT_EQ(app->aboutText(), expected);
     }
 }
 
@@ -92,6 +91,20 @@ TEST(Startup, CornerWindowIsBoundHiddenAndInTheWorkAreaCorner) {
     EXPECT_EQ(frame.top, app->workArea.bottom - CornerSize);
     EXPECT_NE(app->scanMutex, nullptr);
     EXPECT_NE(app->watcherThread, nullptr);
+}
+
+TEST(Startup, AnObjectHoldingTheScanMutexNameLeavesTheWatcherALock) {
+    HANDLE squatter = CreateEventW(nullptr, TRUE, FALSE, names::ScanMutex);
+    ASSERT_NE(squatter, nullptr);
+    {
+        AppUnderTest app;
+        ASSERT_TRUE(app.start());
+        ASSERT_NE(app->scanMutex, nullptr);
+        EXPECT_NE(app->watcherThread, nullptr);
+        MutexLock lock(app->scanMutex);
+        EXPECT_FALSE(lockIsFree(app->scanMutex)) << "a lock that excludes the watcher";
+    }
+    CloseHandle(squatter);
 }
 
 TEST(Startup, FailsWithoutAnyIcon) {
@@ -170,6 +183,33 @@ TEST(MainWindow, ExitCommandUnbindsAndQuits) {
     EXPECT_EQ(GetPropW(app->mainWindow, names::AppProperty), nullptr);
     MSG message;
     EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+// Another program closes the corner window: the loop ends without Exit, the
+// hidden windows come back, and no icon is left in the tray or put back.
+TEST(MainWindow, DestroyedWindowLeavesNoTrayIcon) {
+    TestWindow window(WindowSpec{L"hidden when destroyed"});
+    HWND corner = nullptr;
+    {
+        AppUnderTest app;
+        ASSERT_TRUE(app.start());
+        corner = app->mainWindow;
+        ASSERT_TRUE(waitFor([&] { return trayIconPresent(corner); }));
+        {
+            MutexLock lock(app->scanMutex);
+            app->scanDesktop();
+            app->menuWindows = {{entryFor(app->visibleWindows, window.get()), window.get()}};
+        }
+        app->executeWindowCommand(makeCommandId(0, ActionHide));
+        ASSERT_FALSE(IsWindowVisible(window.get()));
+        DestroyWindow(corner);
+        EXPECT_FALSE(trayIconPresent(corner)) << "WM_DESTROY took the icon down";
+        MSG quit;
+        EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        app.tearDown();
+        EXPECT_TRUE(IsWindowVisible(window.get()));
+        EXPECT_FALSE(trayIconPresent(corner)) << "the teardown did not put it back";
+    }
 }
 
 TEST(MainWindow, TeardownAfterExitShowsEveryHiddenWindowAgain) {

@@ -7,8 +7,14 @@ namespace {
 
 constexpr wchar_t DefaultClass[] = L"mossgate_test_window";
 std::map<HWND, HICON> iconAnswers;
+std::map<std::pair<HWND, UINT>, std::function<void()>> messageHooks;
 
 LRESULT CALLBACK testWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto hook = messageHooks.find({window, message});
+    if (hook != messageHooks.end()) {
+        auto action = hook->second; // the action may replace its own hook
+        action();
+    }
     if (message == WM_GETICON && wParam == ICON_SMALL) {
         auto it = iconAnswers.find(window);
         return it == iconAnswers.end() ? 0 : reinterpret_cast<LRESULT>(it->second);
@@ -68,6 +74,8 @@ TestWindow::~TestWindow() {
 void TestWindow::destroy() {
     if (hwnd) {
         iconAnswers.erase(hwnd);
+        for (auto it = messageHooks.begin(); it != messageHooks.end();)
+            it = it->first.first == hwnd ? messageHooks.erase(it) : std::next(it);
         DestroyWindow(hwnd);
         hwnd = nullptr;
     }
@@ -75,6 +83,10 @@ void TestWindow::destroy() {
 
 void TestWindow::answerIcon(HICON icon) {
     iconAnswers[hwnd] = icon;
+}
+
+void TestWindow::onMessage(UINT message, std::function<void()> action) {
+    messageHooks[{hwnd, message}] = std::move(action);
 }
 
 AppUnderTest::AppUnderTest() {
@@ -90,16 +102,25 @@ bool AppUnderTest::start() {
 }
 
 void AppUnderTest::shutDown() {
+    if (app && app->mainWindow)
+        app->removeTrayIcon();
+    tearDown();
+}
+
+void AppUnderTest::tearDown() {
     if (!app)
         return;
     HWND window = app->mainWindow;
-    if (window)
-        app->removeTrayIcon();
+    HANDLE scanMutex = app->scanMutex;
     app.reset();
     if (window) {
         RemovePropW(window, names::AppProperty);
         DestroyWindow(window);
     }
+    // The program keeps its mutex for its whole life; a test that squats on
+    // the name needs it gone.
+    if (scanMutex)
+        CloseHandle(scanMutex);
     UnregisterClassW(names::WindowClass, GetModuleHandleW(nullptr));
     // Drop the quit message or timers the app may have left behind.
     pumpMessages(0);
@@ -131,6 +152,45 @@ HANDLE launch(const std::wstring& command) {
         return nullptr;
     CloseHandle(info.hThread);
     return info.hProcess;
+}
+
+HANDLE launchProgram(const wchar_t* folder) {
+    std::wstring path = testFolder() + L"..\\mossgate.exe";
+    if (folder) {
+        const std::wstring copy = testFolder() + folder;
+        CreateDirectoryW(copy.c_str(), nullptr);
+        CopyFileW(path.c_str(), (copy + L"\\mossgate.exe").c_str(), FALSE);
+        path = copy + L"\\mossgate.exe";
+    }
+    return launch(L"\"" + path + L"\"");
+}
+
+HWND waitForCorner() {
+    HWND corner = nullptr;
+    waitFor([&] { return (corner = FindWindowW(names::WindowClass, nullptr)) != nullptr; }, 30000);
+    return corner;
+}
+
+HWND openMenuOf(DWORD processId) {
+    HWND popup = nullptr;
+    while ((popup = FindWindowExW(nullptr, popup, L"#32768", nullptr))) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(popup, &owner);
+        if (owner == processId && IsWindowVisible(popup))
+            return popup;
+    }
+    return nullptr;
+}
+
+bool openAndCloseMenu(HWND corner) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(corner, &processId);
+    PostMessageW(corner, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
+    HWND popup = nullptr;
+    if (!waitFor([&] { return (popup = openMenuOf(processId)) != nullptr; }, 10000))
+        return false;
+    PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    return waitFor([&] { return !IsWindowVisible(popup); }, 10000);
 }
 
 DWORD waitExit(HANDLE process, DWORD timeoutMs) {

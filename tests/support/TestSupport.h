@@ -36,6 +36,10 @@ class TestWindow {
 
     // Makes the window answer WM_GETICON with `icon`.
     void answerIcon(HICON icon);
+    // Runs `action` whenever the window receives `message`, before the
+    // default handling; this is how a test re-enters the program from inside
+    // a call the program makes on the window.
+    void onMessage(UINT message, std::function<void()> action);
 
   private:
     HWND hwnd = nullptr;
@@ -52,7 +56,11 @@ class AppUnderTest {
     AppUnderTest();
     ~AppUnderTest();
     bool start();
+    // Takes the tray icon down, then tears down as tearDown does.
     void shutDown();
+    // The program's own teardown, then what a test needs gone before the
+    // next one starts (window, class, scan mutex).
+    void tearDown();
     TrayApp& operator*() { return *app; }
     TrayApp* operator->() { return &*app; }
 
@@ -75,6 +83,20 @@ class BareApp {
 
 // Runs `command` as a child process and returns its handle.
 HANDLE launch(const std::wstring& command);
+
+// Starts mossgate.exe as a user does. With a folder name, from a copy of the
+// executable alone in that folder beside the tests.
+HANDLE launchProgram(const wchar_t* folder = nullptr);
+// The corner window of the running program, once it exists.
+HWND waitForCorner();
+// Opens the program's tray menu (which gives the listed windows their
+// command ids) and closes it again without a choice.
+bool openAndCloseMenu(HWND corner);
+// The visible popup menu of a process, if one is open.
+HWND openMenuOf(DWORD processId);
+// Posted with wParam milliseconds to a window of window_host started with
+// the t flag: the window's thread stops answering for that long.
+inline constexpr UINT HangMessage = WM_APP + 1;
 DWORD waitExit(HANDLE process, DWORD timeoutMs = 20000);
 
 // The folder of the running test executable, with a trailing backslash.

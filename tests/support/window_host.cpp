@@ -8,6 +8,9 @@
 //            c  open and close <count> windows one after another, then wait
 //            b  open and close <count> windows in batches of 100 that each
 //               stay for 300 ms (long enough for a scan pass), then exit
+//            t  each window on a thread of its own; posting HangMessage
+//               (WM_APP + 1) with wParam milliseconds to a window makes its
+//               thread stop answering for that long
 // Windows are captioned "host window <n>". The process runs until it is
 // ended or receives WM_QUIT.
 #include <windows.h>
@@ -19,13 +22,22 @@
 
 namespace {
 
+constexpr UINT HangMessage = WM_APP + 1;
 constexpr wchar_t IconClass[] = L"window_host_icon";
 constexpr wchar_t PlainClass[] = L"window_host_plain";
+
+LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == HangMessage) {
+        Sleep(static_cast<DWORD>(wParam));
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
 
 void registerClass(const wchar_t* name, HICON smallIcon) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.lpfnWndProc = hostWindowProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
@@ -43,6 +55,27 @@ HWND openWindow(int n, bool withIcon, bool maximised) {
                            nullptr);
 }
 
+void runMessageLoop() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+struct ThreadWindow {
+    int n;
+    bool withIcon;
+    bool maximised;
+};
+
+DWORD WINAPI windowThread(void* parameter) {
+    const auto* spec = static_cast<const ThreadWindow*>(parameter);
+    openWindow(spec->n, spec->withIcon, spec->maximised);
+    runMessageLoop();
+    return 0;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -55,6 +88,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const bool hang = flags.find(L'h') != std::wstring::npos;
     const bool cycle = flags.find(L'c') != std::wstring::npos;
     const bool batches = flags.find(L'b') != std::wstring::npos;
+    const bool threads = flags.find(L't') != std::wstring::npos;
 
     registerClass(IconClass, LoadIconW(nullptr, IDI_APPLICATION));
     registerClass(PlainClass, nullptr);
@@ -79,6 +113,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         return 0;
     }
 
+    if (threads) {
+        HANDLE last = nullptr;
+        for (int n = 0; n < count; ++n)
+            last = CreateThread(nullptr, 0, windowThread,
+                                new ThreadWindow{n, !(someWithoutIcon && n % 2), maximised}, 0, nullptr);
+        WaitForSingleObject(last, INFINITE);
+        return 0;
+    }
+
     for (int n = 0; n < count; ++n) {
         HWND window = openWindow(n, !(someWithoutIcon && n % 2), maximised);
         if (cycle) {
@@ -91,10 +134,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (hang)
         Sleep(INFINITE);
 
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    runMessageLoop();
     return 0;
 }

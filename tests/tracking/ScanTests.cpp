@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/Names.h"
+#include "app/Scoped.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -100,6 +101,26 @@ TEST(Scan, WindowShownByItsOwnerComesBackStillMarkedHidden) {
     EXPECT_TRUE(entry->isHidden());
 }
 
+// Hidden by this program, shown by its own, then gone again (its program hid
+// it, or this program's request landed late): the window must not be lost,
+// so the entry goes back to hiddenWindows and the exit shows it.
+TEST(Scan, AWindowThisProgramHidStaysInItsCareWhenItGoesAgain) {
+    BareApp app;
+    TestWindow window(WindowSpec{L"hidden, shown, gone again"});
+    app->scanDesktop();
+    WindowEntry* entry = hideTracked(*app, window.get());
+    ASSERT_NE(entry, nullptr);
+    ShowWindow(window.get(), SW_SHOWNORMAL);
+    app->scanDesktop();
+    ASSERT_EQ(entryFor(app->visibleWindows, window.get()), entry);
+    ShowWindow(window.get(), SW_HIDE);
+    app->scanDesktop();
+    EXPECT_EQ(entryFor(app->hiddenWindows, window.get()), entry);
+    EXPECT_FALSE(isListed(app->visibleWindows, window.get()));
+    app->restoreHiddenWindows();
+    EXPECT_TRUE(IsWindowVisible(window.get()));
+}
+
 TEST(Scan, HiddenWindowThatIsDestroyedLosesItsEntry) {
     BareApp app;
     TestWindow window(WindowSpec{L"hidden then closed"});
@@ -109,6 +130,64 @@ TEST(Scan, HiddenWindowThatIsDestroyedLosesItsEntry) {
     window.destroy();
     app->scanDesktop();
     EXPECT_TRUE(app->hiddenWindows.empty());
+}
+
+int countListed(const std::list<WindowEntry*>& list, HWND window) {
+    return static_cast<int>(std::count_if(list.begin(), list.end(),
+                                          [window](const WindowEntry* e) { return e->getHandle() == window; }));
+}
+
+// While the walk reads one window's caption the other drops to the bottom,
+// behind the walk, so the walk meets it again; and again, were it not for
+// remembering what it has met.
+TEST(Scan, WindowsRestackedDuringTheWalkAreListedOnceAndTheWalkEnds) {
+    BareApp app;
+    TestWindow a(WindowSpec{L"restacked a"}), b(WindowSpec{L"restacked b"});
+    app->scanDesktop();
+    int moves = 0;
+    auto sendToBottom = [&](HWND other) {
+        return [&moves, other] {
+            if (moves < 300 && ++moves)
+                SetWindowPos(other, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        };
+    };
+    a.onMessage(WM_GETTEXT, sendToBottom(b.get()));
+    b.onMessage(WM_GETTEXT, sendToBottom(a.get()));
+    app->scanDesktop();
+    a.onMessage(WM_GETTEXT, [] {});
+    b.onMessage(WM_GETTEXT, [] {});
+    EXPECT_LT(moves, 20) << "the walk did not keep going round";
+    EXPECT_EQ(countListed(app->visibleWindows, a.get()), 1);
+    EXPECT_EQ(countListed(app->visibleWindows, b.get()), 1);
+    for (const WindowEntry* entry : app->visibleWindows)
+        EXPECT_EQ(countListed(app->visibleWindows, entry->getHandle()), 1);
+}
+
+// A hide request waits in the queue of a thread that does not answer: the
+// window stays in hiddenWindows, is not listed as visible too, and is hidden
+// once its thread answers again.
+TEST(Scan, HideWaitingForABusyWindowKeepsItInHiddenWindows) {
+    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 t");
+    ASSERT_NE(host, nullptr);
+    HWND window = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
+    BareApp app;
+    app->scanDesktop();
+    PostMessageW(window, HangMessage, 1500, 0);
+    pumpMessages(100);
+    WindowEntry* entry = hideTracked(*app, window);
+    ASSERT_NE(entry, nullptr);
+    app->scanDesktop();
+    EXPECT_TRUE(IsWindowVisible(window)) << "its thread has not hidden it yet";
+    EXPECT_EQ(entryFor(app->hiddenWindows, window), entry);
+    EXPECT_FALSE(isListed(app->visibleWindows, window));
+    EXPECT_TRUE(waitFor([&] { return !IsWindowVisible(window); }, 5000));
+    app->scanDesktop();
+    EXPECT_EQ(entryFor(app->hiddenWindows, window), entry);
+    app->restoreHiddenWindows();
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != FALSE; }));
+    TerminateProcess(host, 0);
+    CloseHandle(host);
 }
 
 TEST(Scan, HungWindowDelaysAPassOnlyBoundedly) {
@@ -128,6 +207,20 @@ TEST(Scan, HungWindowDelaysAPassOnlyBoundedly) {
     EXPECT_TRUE(isListed(app->visibleWindows, hung));
     TerminateProcess(host, 0);
     CloseHandle(host);
+}
+
+TEST(Watcher, ScansForTheApplicationItIsGiven) {
+    BareApp app; // no window of the program's class exists to look it up by
+    TestWindow window(WindowSpec{L"seen by the watcher"});
+    HANDLE thread = CreateThread(nullptr, 0, watcherThreadProc, &*app, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_TRUE(waitFor([&] {
+        MutexLock lock(app->scanMutex);
+        return isListed(app->visibleWindows, window.get());
+    }));
+    app->watcherStop = true;
+    waitHandlingSentMessages(thread);
+    CloseHandle(thread);
 }
 
 TEST(Watcher, TeardownWaitsForASlowPass) {

@@ -90,6 +90,26 @@ TEST(Switch, SwapsTheSetsAndLeavesInputMethodWindowsAlone) {
     EXPECT_TRUE(IsWindowVisible(ime.get()));
 }
 
+// A window this program hid and its own program showed again stands in
+// visibleWindows still marked hidden; the switch shows it (it is) and parks it
+// in hiddenWindows until the next pass. Exit, or a switch, in that moment must
+// not hide it again: nothing would ever show it.
+TEST(Switch, AWindowAlreadyShownIsNotHiddenByTheRestore) {
+    BareApp app;
+    TestWindow window(WindowSpec{L"shown by its owner"});
+    app->scanDesktop();
+    ASSERT_NE(hideTracked(*app, window.get()), nullptr);
+    ShowWindow(window.get(), SW_SHOWNORMAL);
+    app->scanDesktop();
+    ASSERT_TRUE(entryFor(app->visibleWindows, window.get())->isHidden());
+    app->lastSwitchTick = GetTickCount() - 5000;
+    app->switchDesktop();
+    ASSERT_TRUE(isListed(app->hiddenWindows, window.get()));
+    EXPECT_TRUE(IsWindowVisible(window.get()));
+    app->restoreHiddenWindows();
+    EXPECT_TRUE(IsWindowVisible(window.get()));
+}
+
 TEST(Switch, WindowsComeBackMaximisedOrMinimisedAsTheyWere) {
     BareApp app;
     TestWindow maximised(WindowSpec{L"was maximised"}), minimised(WindowSpec{L"was minimised"});

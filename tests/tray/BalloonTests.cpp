@@ -139,16 +139,8 @@ TEST(PluginBalloon, HostileMessagesLeaveTheWindowAnswering) {
     PluginEntry plugin;
     plugin.loadTick = 5;
     app->plugins.push_back(&plugin);
-    for (LPARAM pointer : {LPARAM(0), LPARAM(1), LPARAM(0x7FFF0000), LPARAM(-1)}) {
+    for (LPARAM pointer : {LPARAM(0), LPARAM(1), LPARAM(0x7FFF0000), LPARAM(-1)})
         SendMessageW(app->mainWindow, PluginBalloonMessage, 0, pointer);
-        SendMessageW(app->mainWindow, WM_DRAWITEM, 0, pointer);
-        SendMessageW(app->mainWindow, WM_MEASUREITEM, 0, pointer);
-    }
-    // A well-formed structure for an item that no open menu holds.
-    DRAWITEMSTRUCT item{};
-    item.CtlType = ODT_MENU;
-    item.itemData = 0x12345678;
-    SendMessageW(app->mainWindow, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item));
     DWORD_PTR answer = 0;
     EXPECT_TRUE(SendMessageTimeoutW(app->mainWindow, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer));
     app->plugins.clear();

@@ -40,10 +40,14 @@ struct DialogRun {
         dialog = found;
         act(found);
     }
-    static INT_PTR run(std::function<void(HWND)> action) {
+    // Whatever opens the dialog next meets `action`.
+    static void arm(std::function<void(HWND)> action) {
         act = std::move(action);
         dialog = nullptr;
         SetTimer(nullptr, 0, 50, poll);
+    }
+    static INT_PTR run(std::function<void(HWND)> action) {
+        arm(std::move(action));
         return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(DialogResource), nullptr,
                                transparencyDialogProc, 0);
     }
@@ -85,8 +89,9 @@ TEST(Transparency, DialogResults) {
     } cases[] = {
         {"enter on 100", [](HWND d) { typeAndPress(d, L"100", VK_RETURN); }, 255},
         {"enter on 20", [](HWND d) { typeAndPress(d, L"20", VK_RETURN); }, 51},
-        {"enter on empty", [](HWND d) { typeAndPress(d, L"", VK_RETURN); }, 0},
-        {"beyond 32 bits", [](HWND d) { typeAndPress(d, L"99999999999", VK_RETURN); }, 0},
+        {"enter on 0", [](HWND d) { typeAndPress(d, L"0", VK_RETURN); }, 0},
+        {"enter on empty: no number", [](HWND d) { typeAndPress(d, L"", VK_RETURN); }, -1},
+        {"beyond 32 bits: no number", [](HWND d) { typeAndPress(d, L"99999999999", VK_RETURN); }, -1},
         {"escape", [](HWND d) { typeAndPress(d, L"50", VK_ESCAPE); }, -1},
         {"right click", [](HWND d) { PostMessageW(d, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5)); }, -1},
     };
@@ -195,6 +200,43 @@ TEST(Commands, TranslucentOnALayeredWindowClearsItWithoutTheDialog) {
     EXPECT_FALSE(entry->isLayered());
 }
 
+// Only an OK with a number changes the window; every other end of the
+// dialog's loop leaves it as it was.
+TEST(Commands, TransparencyChangesOnlyOnAnOkWithANumber) {
+    struct Case {
+        const char* name;
+        std::function<void(HWND)> end;
+        bool layered;
+        BYTE alpha;
+    } cases[] = {
+        {"ok on 40", [](HWND d) { typeAndPress(d, L"40", VK_RETURN); }, true, 102},
+        {"ok on 0", [](HWND d) { typeAndPress(d, L"0", VK_RETURN); }, true, 0},
+        {"ok on an empty box", [](HWND d) { typeAndPress(d, L"", VK_RETURN); }, false, 0},
+        {"escape", [](HWND d) { typeAndPress(d, L"40", VK_ESCAPE); }, false, 0},
+        {"right click", [](HWND d) { PostMessageW(d, WM_RBUTTONDOWN, MK_RBUTTON, 0); }, false, 0},
+        {"quit message", [](HWND) { PostQuitMessage(0); }, false, 0},
+        {"owner destroyed", [](HWND d) { DestroyWindow(GetWindow(d, GW_OWNER)); }, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CommandFixture f;
+        f.app->alphaBlendSupported = true;
+        WindowEntry* entry = f.add(WindowSpec{L"made translucent"});
+        DialogRun::arm(c.end);
+        f.run(0, ActionTranslucent);
+        ASSERT_NE(DialogRun::dialog, nullptr) << "the dialog opened";
+        MSG quit;
+        PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        EXPECT_EQ(entry->isLayered(), c.layered);
+        BYTE alpha = 0;
+        if (c.layered) {
+            ASSERT_TRUE(GetLayeredWindowAttributes(entry->getHandle(), nullptr, &alpha, nullptr));
+            EXPECT_EQ(alpha, c.alpha);
+        }
+        EXPECT_FALSE(f.app->busy);
+    }
+}
+
 TEST(Commands, SetAlphaLayersAndFullOpacityFlipsBack) {
     TestWindow window(WindowSpec{L"alpha"});
     WindowEntry entry(window.get());
@@ -249,6 +291,14 @@ TEST(Commands, FullScreenAndBackOnAnotherProgramsWindow) {
 
     EXPECT_FALSE(entry.toggleFullScreen());
     EXPECT_TRUE(waitFor([&] { return IsZoomed(window) != FALSE; })) << "the maximised placement is back";
+    // Un-maximised it goes back where it was before it was ever stretched
+    // (window_host opens its first window at 40,40, 320 by 200).
+    ShowWindow(window, SW_RESTORE);
+    EXPECT_TRUE(waitFor([&] {
+        const RECT r = frameOf(window);
+        return !IsZoomed(window) && r.left == 40 && r.top == 40 && r.right == 360 && r.bottom == 240;
+    })) << "the restore position survives full screen";
+    ShowWindow(window, SW_MAXIMIZE);
 
     EXPECT_TRUE(entry.moveToOrigin());
     EXPECT_TRUE(waitFor([&] {

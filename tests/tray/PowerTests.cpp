@@ -7,8 +7,9 @@
 
 namespace {
 
-// This executable runs beside a stand-in "powrprof.dll" with three schemes,
-// the second one active; PowerMissing runs with the library disabled.
+// This executable runs beside a stand-in "powrprof.dll" that reports three
+// schemes in the order 2, 0, 1 with scheme 0 active; PowerMissing runs with
+// the library disabled.
 const MenuItem* powerEntry(const std::vector<MenuItem>& items) {
     for (const MenuItem& item : items)
         if (item.data == PowerItemTag)
@@ -26,19 +27,19 @@ std::vector<MenuItem> buildAndRead(TrayApp& app) {
     return items;
 }
 
-TEST(Power, SchemesListedInOrderWithTheActiveOneChecked) {
+TEST(Power, SchemesListedAsReportedWithTheActiveOneChecked) {
     BareApp app;
     const auto items = buildAndRead(*app);
     const MenuItem* entry = powerEntry(items);
     ASSERT_NE(entry, nullptr);
     EXPECT_TRUE(entry->ownerDrawn());
     ASSERT_EQ(entry->submenu.size(), 3u);
-    const UINT expectedIds[] = {0xF005, 0xF015, 0xF025};
-    const wchar_t* names[] = {L"Scheme zero", L"Scheme one", L"Scheme two"};
+    const UINT expectedIds[] = {0xF025, 0xF005, 0xF015};
+    const wchar_t* names[] = {L"Scheme two", L"Scheme zero", L"Scheme one"};
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(entry->submenu[i].id, expectedIds[i]);
         EXPECT_EQ(entry->submenu[i].text, names[i]);
-        EXPECT_EQ(entry->submenu[i].checked(), i == 1);
+        EXPECT_EQ(entry->submenu[i].checked(), i == 1) << "the active scheme's item, wherever it stands";
     }
     // It follows the taskbar entry and precedes the separator before about.
     EXPECT_EQ((entry - 1)->data, TaskbarItemTag);

@@ -1,0 +1,356 @@
+// A randomized stress run of the real mossgate.exe. Another process churns
+// its windows (churn_host.exe) while this one opens and closes the tray menu,
+// double-clicks, fires window commands, opens and cancels the transparency
+// dialog and sends tray events while a menu or the dialog is open, with a
+// hung window present part of the time. Seeded: a failure prints its seed.
+//
+//   MOSSGATE_MONKEY_SEED     the seed (default 20261210)
+//   MOSSGATE_MONKEY_SECONDS  how long the churn runs (default 20)
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/Names.h"
+#include "support/TestSupport.h"
+#include "tests/monkey/ProbeRecord.h"
+
+namespace {
+
+constexpr int ChurnWindows = 30;
+constexpr int IndexRange = 40;        // window indices tried: some beyond the menu
+constexpr DWORD AnswerBound = 5000;   // a WM_NULL must be answered within this
+constexpr DWORD ExitBound = 10000;
+
+struct Random {
+    unsigned state;
+    unsigned next() {
+        state = state * 1103515245u + 12345u;
+        return (state >> 8) & 0xFFFFFF;
+    }
+    unsigned below(unsigned n) { return next() % n; }
+};
+
+unsigned setting(const wchar_t* name, unsigned fallback) {
+    wchar_t text[32] = {};
+    return GetEnvironmentVariableW(name, text, 32) ? static_cast<unsigned>(wcstoul(text, nullptr, 10)) : fallback;
+}
+
+HWND topLevelOf(DWORD processId, const wchar_t* className) {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, className, nullptr))) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && IsWindowVisible(window))
+            return window;
+    }
+    return nullptr;
+}
+
+std::vector<HWND> windowsOf(DWORD processId, const wchar_t* captionPrefix) {
+    std::vector<HWND> found;
+    for (HWND w = GetTopWindow(GetDesktopWindow()); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == processId && windowText(w).rfind(captionPrefix, 0) == 0)
+            found.push_back(w);
+    }
+    return found;
+}
+
+// The windows the program should list as visible: every visible, qualifying
+// top-level window, topmost first.
+std::vector<HWND> qualifyingInZOrder() {
+    std::vector<HWND> found;
+    for (HWND w = GetTopWindow(GetDesktopWindow()); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (IsWindowVisible(w) && TrayApp::qualifies(w))
+            found.push_back(w);
+    return found;
+}
+
+class Monkey {
+  public:
+    Monkey(unsigned seed) : random{seed}, seed(seed) {}
+
+    bool start(DWORD churnMs) {
+        const std::wstring folder = testFolder() + L"monkey\\";
+        CopyFileW((testFolder() + L"..\\mossgate.exe").c_str(), (folder + L"mossgate.exe").c_str(), FALSE);
+        settled = CreateEventW(nullptr, TRUE, FALSE, (L"churn_settled_" + std::to_wstring(seed)).c_str());
+        ResetEvent(settled);
+        churn = launch(L"\"" + testFolder() + L"churn_host.exe\" " + std::to_wstring(seed) + L" " +
+                       std::to_wstring(ChurnWindows) + L" " + std::to_wstring(churnMs) + L" h");
+        if (!churn || !waitFor([&] { return windowsOf(GetProcessId(churn), L"churn").size() >= ChurnWindows; },
+                               20000))
+            return false;
+        program = launch(L"\"" + folder + L"mossgate.exe\"");
+        if (!program)
+            return false;
+        programId = GetProcessId(program);
+        waitFor([&] { return (corner = FindWindowW(names::WindowClass, nullptr)) != nullptr; }, 30000);
+        HWND taskbar = FindWindowW(names::TaskbarClass, nullptr);
+        taskbarLayered = GetWindowLongW(taskbar, GWL_EXSTYLE) & WS_EX_LAYERED;
+        return corner != nullptr;
+    }
+
+    ~Monkey() {
+        for (HANDLE process : {program, churn}) {
+            if (!process)
+                continue;
+            TerminateProcess(process, 0);
+            WaitForSingleObject(process, 10000);
+            CloseHandle(process);
+        }
+        if (settled)
+            CloseHandle(settled);
+    }
+
+    bool alive() const { return WaitForSingleObject(program, 0) == WAIT_TIMEOUT; }
+    bool churnSettled() const { return WaitForSingleObject(settled, 0) == WAIT_OBJECT_0; }
+
+    // Sends WM_NULL and notes how long the answer took; false when none came.
+    bool answers() {
+        DWORD_PTR result = 0;
+        const DWORD start = GetTickCount();
+        const bool answered =
+            SendMessageTimeoutW(corner, WM_NULL, 0, 0, SMTO_NORMAL, AnswerBound, &result) != 0;
+        slowestAnswer = std::max(slowestAnswer, GetTickCount() - start);
+        return answered;
+    }
+
+    void step() {
+        const unsigned what = random.below(100);
+        if (what < 25)
+            menu();
+        else if (what < 33)
+            trayEvent(WM_LBUTTONDBLCLK, random.below(3) == 0);
+        else if (what < 80)
+            command();
+        else if (what < 92)
+            dialog();
+        else
+            pumpMessages(random.below(60));
+    }
+
+    HWND popup() const { return topLevelOf(programId, L"#32768"); }
+    HWND openDialog() const { return topLevelOf(programId, L"#32770"); }
+
+    bool openMenu() {
+        trayEvent(WM_RBUTTONUP, false);
+        return waitFor([&] { return popup() != nullptr; }, 3000);
+    }
+
+    void closeMenu() {
+        if (HWND menu = popup())
+            PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        waitFor([&] { return popup() == nullptr; }, 3000);
+    }
+
+    void menu() {
+        if (!openMenu())
+            return;
+        ++menus;
+        pumpMessages(random.below(150));
+        if (random.below(3) == 0) // a second click while the menu is open
+            trayEvent(random.below(2) ? WM_RBUTTONUP : WM_LBUTTONDBLCLK, random.below(2) == 0);
+        closeMenu();
+    }
+
+    void command() {
+        static const UINT actions[] = {ActionHide, ActionHide, ActionHide, ActionTopmost, ActionFullScreen,
+                                       ActionMoveToOrigin, ActionPowerScheme, 0, 9};
+        const UINT id = makeCommandId(random.below(IndexRange), actions[random.below(9)]);
+        if (random.below(4) == 0) {
+            DWORD_PTR result = 0;
+            SendMessageTimeoutW(corner, WM_COMMAND, id, 0, SMTO_NORMAL, 300, &result);
+        } else {
+            PostMessageW(corner, WM_COMMAND, id, 0);
+        }
+        ++commands;
+    }
+
+    void dialog() {
+        const UINT index = random.below(5) == 0 ? TaskbarIndex : random.below(IndexRange);
+        PostMessageW(corner, WM_COMMAND, makeCommandId(index, ActionTranslucent), 0);
+        HWND box = nullptr;
+        if (!waitFor([&] { return (box = openDialog()) != nullptr; }, 1000))
+            return; // the entry was layered, or no entry at that index
+        ++dialogs;
+        pumpMessages(random.below(100));
+        if (random.below(3) == 0) // tray events while the dialog's loop runs
+            trayEvent(random.below(2) ? WM_RBUTTONUP : WM_LBUTTONDBLCLK, random.below(2) == 0);
+        if (HWND menu = popup()) // a menu may have opened over the dialog
+            PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        cancelDialog(box);
+        waitFor([&] { return openDialog() == nullptr; }, 3000);
+    }
+
+    void cancelDialog(HWND box) {
+        switch (random.below(4)) {
+        case 0:
+            PostMessageW(GetDlgItem(box, PercentEditId), WM_KEYDOWN, VK_ESCAPE, 0);
+            break;
+        case 1:
+            PostMessageW(box, WM_CLOSE, 0, 0);
+            break;
+        case 2:
+            PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+            break;
+        default:
+            PostMessageW(box, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(3, 3));
+            break;
+        }
+    }
+
+    // Tray events arrive posted from the shell; another program may send
+    // them, which runs them inside whatever the UI thread waits in.
+    void trayEvent(UINT mouse, bool sent) {
+        if (sent) {
+            DWORD_PTR result = 0;
+            SendMessageTimeoutW(corner, TrayCallbackMessage, TrayIconId, mouse, SMTO_NORMAL, 300, &result);
+        } else {
+            PostMessageW(corner, TrayCallbackMessage, TrayIconId, mouse);
+        }
+    }
+
+    // The program's lists as its menu shows them, read by the probe plugin.
+    bool probe(std::vector<HWND>& visible, std::vector<HWND>& hidden) {
+        HANDLE section = OpenFileMappingW(FILE_MAP_READ, FALSE, ProbeSectionName);
+        HANDLE request = OpenEventW(EVENT_MODIFY_STATE, FALSE, ProbeRequestName);
+        HANDLE done = OpenEventW(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, ProbeDoneName);
+        bool read = false;
+        if (section && request && done) {
+            auto* record =
+                static_cast<const ProbeRecord*>(MapViewOfFile(section, FILE_MAP_READ, 0, 0, sizeof(ProbeRecord)));
+            ResetEvent(done);
+            SetEvent(request);
+            for (int attempt = 0; attempt < 5 && !read; ++attempt) {
+                openMenu();
+                read = waitFor([&] { return WaitForSingleObject(done, 0) == WAIT_OBJECT_0; }, 3000);
+            }
+            closeMenu();
+            if (read && record)
+                split(*record, visible, hidden);
+            UnmapViewOfFile(record);
+        }
+        for (HANDLE h : {section, request, done})
+            if (h)
+                CloseHandle(h);
+        return read;
+    }
+
+    // Root items: version line, separator, the visible windows, then after a
+    // separator the hidden ones, then a separator before the fixed items.
+    static void split(const ProbeRecord& record, std::vector<HWND>& visible, std::vector<HWND>& hidden) {
+        const LONG recorded = record.count;
+        const LONG count = std::min<LONG>(recorded, static_cast<LONG>(ProbeCapacity));
+        std::vector<HWND>* part = &visible;
+        for (LONG i = 2; i < count; ++i) {
+            const ProbeItem& item = record.items[i];
+            if (item.kind == ProbeWindow) {
+                part->push_back(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(item.window)));
+            } else if (item.kind == ProbeSeparator) {
+                if (part == &hidden || i + 1 >= count || record.items[i + 1].kind != ProbeWindow)
+                    break;
+                part = &hidden;
+            }
+        }
+    }
+
+    void exitSomehow() {
+        const unsigned way = random.below(4);
+        std::printf("monkey: leaving by way %u\n", way);
+        switch (way) {
+        case 0: // Exit chosen while the transparency dialog is open
+            PostMessageW(corner, WM_COMMAND, makeCommandId(TaskbarIndex, ActionTranslucent), 0);
+            waitFor([&] { return openDialog() != nullptr; }, 2000);
+            PostMessageW(corner, WM_COMMAND, ExitCommand, 0);
+            break;
+        case 1: // Exit while the menu is open
+            openMenu();
+            PostMessageW(corner, WM_COMMAND, ExitCommand, 0);
+            break;
+        case 2: // another program closes the corner window
+            PostMessageW(corner, WM_CLOSE, 0, 0);
+            break;
+        default:
+            PostMessageW(corner, WM_COMMAND, ExitCommand, 0);
+            break;
+        }
+    }
+
+    Random random;
+    unsigned seed;
+    HANDLE program = nullptr;
+    HANDLE churn = nullptr;
+    HANDLE settled = nullptr;
+    DWORD programId = 0;
+    HWND corner = nullptr;
+    bool taskbarLayered = false;
+    DWORD slowestAnswer = 0;
+    int menus = 0, commands = 0, dialogs = 0;
+};
+
+TEST(Monkey, ChurnMenusCommandsAndDialogsNeverBreakTheProgram) {
+    const unsigned seed = setting(L"MOSSGATE_MONKEY_SEED", 20261210);
+    const DWORD churnMs = setting(L"MOSSGATE_MONKEY_SECONDS", 20) * 1000;
+    SCOPED_TRACE(testing::Message() << "seed " << seed << " (MOSSGATE_MONKEY_SEED to repeat)");
+    std::printf("monkey: seed %u, %lu s of churn\n", seed, static_cast<unsigned long>(churnMs / 1000));
+
+    Monkey monkey(seed);
+    ASSERT_TRUE(monkey.start(churnMs));
+    const DWORD start = GetTickCount();
+    while (!monkey.churnSettled() && GetTickCount() - start < churnMs + 60000) {
+        monkey.step();
+        ASSERT_TRUE(monkey.alive()) << "the program died after " << (GetTickCount() - start) << " ms";
+        ASSERT_TRUE(monkey.answers()) << "no answer within " << AnswerBound << " ms after "
+                                      << (GetTickCount() - start) << " ms";
+    }
+    ASSERT_TRUE(monkey.churnSettled());
+    std::printf("monkey: %d menus, %d commands, %d dialogs; slowest answer %lu ms\n", monkey.menus,
+                monkey.commands, monkey.dialogs, static_cast<unsigned long>(monkey.slowestAnswer));
+
+    // Quiet now: a few passes bring the lists in step with the desktop.
+    if (HWND box = monkey.openDialog())
+        monkey.cancelDialog(box);
+    monkey.closeMenu();
+    pumpMessages(800);
+    std::vector<HWND> visible, hidden;
+    ASSERT_TRUE(monkey.probe(visible, hidden)) << "the probe read the menu";
+    EXPECT_EQ(visible, qualifyingInZOrder()) << "the visible list is the desktop's, in z-order";
+    std::set<HWND> seen;
+    for (const auto* part : {&visible, &hidden})
+        for (HWND w : *part)
+            EXPECT_TRUE(seen.insert(w).second) << "window " << w << " listed twice";
+    for (HWND w : hidden)
+        EXPECT_TRUE(IsWindow(w) && !IsWindowVisible(w)) << "a listed hidden window is hidden";
+    std::printf("monkey: %zu visible and %zu hidden windows listed\n", visible.size(), hidden.size());
+
+    monkey.exitSomehow();
+    EXPECT_EQ(waitExit(monkey.program, ExitBound), 0u) << "the program ends promptly with 0";
+    const std::vector<HWND> churnWindows = windowsOf(GetProcessId(monkey.churn), L"churn");
+    std::wstring captions;
+    for (HWND w : churnWindows)
+        captions += windowText(w) + L"; ";
+    EXPECT_EQ(churnWindows.size(), static_cast<size_t>(ChurnWindows + 1))
+        << std::string(captions.begin(), captions.end());
+    auto listedAs = [&](HWND w) {
+        if (std::find(visible.begin(), visible.end(), w) != visible.end())
+            return "listed visible";
+        if (std::find(hidden.begin(), hidden.end(), w) != hidden.end())
+            return "listed hidden";
+        return "not listed";
+    };
+    for (HWND w : churnWindows) {
+        EXPECT_TRUE(waitFor([&] { return IsWindowVisible(w) != FALSE; }, 3000))
+            << windowText(w) << " is visible after exit (it was " << listedAs(w) << " before)";
+        EXPECT_FALSE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_LAYERED) << windowText(w) << " is not transparent";
+    }
+    HWND taskbar = FindWindowW(names::TaskbarClass, nullptr);
+    EXPECT_EQ((GetWindowLongW(taskbar, GWL_EXSTYLE) & WS_EX_LAYERED) != 0, monkey.taskbarLayered)
+        << "the taskbar is as it was";
+}
+
+} // namespace
