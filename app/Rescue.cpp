@@ -61,8 +61,7 @@ void Rescue::startGuardian() {
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     // Without a guardian the program runs as before; the crash handler stays.
-    if (CreateProcessW(path, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &info)) {
+    if (CreateProcessW(path, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
         CloseHandle(info.hThread);
         CloseHandle(info.hProcess);
     }

@@ -157,25 +157,17 @@ TEST(Program, TaskbarCreatedBringsTheIconBack) {
 }
 
 TEST(Program, ClosedWhileItsMenuIsOpenItEndsAndShowsHiddenWindows) {
-    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1");
-    HWND window = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
-    HANDLE program = launchProgram();
-    HWND corner = waitForCorner();
-    ASSERT_NE(corner, nullptr);
+    HostAndProgram run(1);
+    ASSERT_TRUE(run.ready());
     pumpMessages(1200); // a scan pass, and past the switch guard
-    PostMessageW(corner, TrayCallbackMessage, TrayIconId, WM_LBUTTONDBLCLK);
-    ASSERT_TRUE(waitFor([&] { return !IsWindowVisible(window); }));
+    PostMessageW(run.corner, TrayCallbackMessage, TrayIconId, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(waitFor([&] { return run.allHidden(); }));
 
-    PostMessageW(corner, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
-    HWND popup = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (popup = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(popup); }));
-    PostMessageW(corner, WM_CLOSE, 0, 0);
-    EXPECT_EQ(waitExit(program, 20000), 0u) << "no deadlock between the menu's lock and the teardown";
-    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != FALSE; }));
-    CloseHandle(program);
-    TerminateProcess(host, 0);
-    CloseHandle(host);
+    PostMessageW(run.corner, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
+    ASSERT_TRUE(waitFor([&] { return openMenuOf(GetProcessId(run.program)) != nullptr; }));
+    PostMessageW(run.corner, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run.programExit(), 0u) << "no deadlock between the menu's lock and the teardown";
+    EXPECT_TRUE(waitFor([&] { return run.allVisible(); }));
 }
 
 } // namespace
@@ -183,23 +175,16 @@ TEST(Program, ClosedWhileItsMenuIsOpenItEndsAndShowsHiddenWindows) {
 namespace {
 
 TEST(Program, MenuStillOpensBesideAHungWindow) {
-    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 h");
-    ASSERT_TRUE(waitFor([&] { return findWindowOf(host, L"host window 0") != nullptr; }, 20000));
-    HANDLE program = launchProgram();
-    HWND corner = waitForCorner();
-    ASSERT_NE(corner, nullptr);
+    HostAndProgram run(1, L"h");
+    ASSERT_TRUE(run.ready());
     pumpMessages(1500); // the watcher is now waiting on the hung window pass after pass
-    PostMessageW(corner, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
+    PostMessageW(run.corner, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
     HWND popup = nullptr;
-    EXPECT_TRUE(
-        waitFor([&] { return (popup = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(popup); }, 10000));
+    EXPECT_TRUE(waitFor([&] { return (popup = openMenuOf(GetProcessId(run.program))) != nullptr; }, 10000));
     if (popup)
         PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
-    PostMessageW(corner, WM_COMMAND, ExitCommand, 0);
-    EXPECT_EQ(waitExit(program, 20000), 0u);
-    CloseHandle(program);
-    TerminateProcess(host, 0);
-    CloseHandle(host);
+    PostMessageW(run.corner, WM_COMMAND, ExitCommand, 0);
+    EXPECT_EQ(run.programExit(), 0u);
 }
 
 // The dialog's loop ends without an answer when the corner window is closed
@@ -221,30 +206,24 @@ TEST(Program, EndedWhileTheTransparencyDialogIsOpenItChangesNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1");
-        HWND window = nullptr;
-        ASSERT_TRUE(waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
-        HANDLE program = launchProgram();
-        HWND corner = waitForCorner();
-        ASSERT_NE(corner, nullptr);
+        HostAndProgram run(1);
+        ASSERT_TRUE(run.ready());
         pumpMessages(300); // a scan pass lists the window
-        ASSERT_TRUE(openAndCloseMenu(corner));
-        HWND target = c.taskbar ? taskbar : window;
+        ASSERT_TRUE(openAndCloseMenu(run.corner));
+        HWND target = c.taskbar ? taskbar : run.windows[0];
         const LONG before = GetWindowLongW(target, GWL_EXSTYLE);
-        PostMessageW(corner, WM_COMMAND, makeCommandId(c.taskbar ? TaskbarIndex : 0, ActionTranslucent), 0);
+        PostMessageW(run.corner, WM_COMMAND, makeCommandId(c.taskbar ? TaskbarIndex : 0, ActionTranslucent),
+                     0);
         HWND dialog = nullptr;
         ASSERT_TRUE(waitFor([&] {
             dialog = FindWindowW(L"#32770", nullptr);
             DWORD owner = 0;
             GetWindowThreadProcessId(dialog, &owner);
-            return dialog && owner == GetProcessId(program) && IsWindowVisible(dialog);
+            return dialog && owner == GetProcessId(run.program) && IsWindowVisible(dialog);
         }));
-        PostMessageW(corner, c.message, c.wParam, 0);
-        EXPECT_EQ(waitExit(program, 20000), 0u) << "no deadlock between the dialog's lock and the teardown";
+        PostMessageW(run.corner, c.message, c.wParam, 0);
+        EXPECT_EQ(run.programExit(), 0u) << "no deadlock between the dialog's lock and the teardown";
         EXPECT_EQ(GetWindowLongW(target, GWL_EXSTYLE), before) << "the target is as it was";
-        CloseHandle(program);
-        TerminateProcess(host, 0);
-        CloseHandle(host);
         SetWindowLongW(taskbar, GWL_EXSTYLE, taskbarStyle);
     }
 }
@@ -252,35 +231,24 @@ TEST(Program, EndedWhileTheTransparencyDialogIsOpenItChangesNothing) {
 // Hiding and showing other programs' windows never waits for them: Exit
 // shows the windows that answer at once, and the hung one when it answers.
 TEST(Program, ExitIsNotHeldUpByAHungHiddenWindow) {
-    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 2 t");
-    HWND windows[2] = {};
-    ASSERT_TRUE(waitFor([&] {
-        windows[0] = findWindowOf(host, L"host window 0");
-        windows[1] = findWindowOf(host, L"host window 1");
-        return windows[0] && windows[1];
-    }, 20000));
-    HANDLE program = launchProgram();
-    HWND corner = waitForCorner();
-    ASSERT_NE(corner, nullptr);
+    HostAndProgram run(2, L"t");
+    ASSERT_TRUE(run.ready());
     pumpMessages(300);
-    ASSERT_TRUE(openAndCloseMenu(corner));
-    PostMessageW(corner, WM_COMMAND, makeCommandId(0, ActionHide), 0);
-    PostMessageW(corner, WM_COMMAND, makeCommandId(1, ActionHide), 0);
-    ASSERT_TRUE(waitFor([&] { return !IsWindowVisible(windows[0]) && !IsWindowVisible(windows[1]); }));
+    ASSERT_TRUE(openAndCloseMenu(run.corner));
+    PostMessageW(run.corner, WM_COMMAND, makeCommandId(0, ActionHide), 0);
+    PostMessageW(run.corner, WM_COMMAND, makeCommandId(1, ActionHide), 0);
+    ASSERT_TRUE(waitFor([&] { return run.allHidden(); }));
 
     constexpr DWORD HungFor = 8000;
-    PostMessageW(windows[0], HangMessage, HungFor, 0);
+    PostMessageW(run.windows[0], HangMessage, HungFor, 0);
     pumpMessages(200);
     const DWORD start = GetTickCount();
-    PostMessageW(corner, WM_COMMAND, ExitCommand, 0);
-    EXPECT_EQ(waitExit(program, 3000), 0u) << "Exit does not wait for the hung window";
-    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(windows[1]) != FALSE; }, 1000));
+    PostMessageW(run.corner, WM_COMMAND, ExitCommand, 0);
+    EXPECT_EQ(run.programExit(3000), 0u) << "Exit does not wait for the hung window";
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(run.windows[1]) != FALSE; }, 1000));
     EXPECT_LT(GetTickCount() - start, HungFor);
-    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(windows[0]) != FALSE; }, HungFor + 5000))
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(run.windows[0]) != FALSE; }, HungFor + 5000))
         << "the hung window is shown once its thread answers";
-    CloseHandle(program);
-    TerminateProcess(host, 0);
-    CloseHandle(host);
 }
 
 // An elevated instance holds the mutex beyond this one's access: its

@@ -9,109 +9,85 @@
 
 namespace {
 
-// mossgate and two windows of another program, the way a user has them.
-struct RunningProgram {
-    HANDLE program = nullptr;
-    HANDLE host = nullptr;
-    HWND corner = nullptr;
-    HWND windows[2] = {};
+// The guardian: the same executable, started by the program.
+HANDLE openGuardian(HANDLE program) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    HANDLE guardian = nullptr;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !guardian;
+         more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == GetProcessId(program) &&
+            lstrcmpiW(entry.szExeFile, L"mossgate.exe") == 0)
+            guardian = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return guardian;
+}
 
-    RunningProgram() {
-        // The previous test's program must be gone: one instance at a time.
-        waitFor([] { return FindWindowW(names::WindowClass, nullptr) == nullptr; }, 10000);
-        host = launch(L"\"" + testFolder() + L"window_host.exe\" 2");
-        // The previous test's host windows may linger a moment after their
-        // process has gone, so only this host's windows count.
-        waitFor([&] { return (windows[1] = findWindowOf(host, L"host window 1")) != nullptr; }, 20000);
-        windows[0] = findWindowOf(host, L"host window 0");
-        // As a user has it: the executable copied alone into a folder.
-        program = launchProgram(L"alone");
-        corner = waitForCorner();
+// Two windows of another program and mossgate as a user has it: the
+// executable copied alone into a folder.
+struct RunningProgram : HostAndProgram {
+    RunningProgram() : HostAndProgram(2, L"", L"alone") {}
+    bool guarded() const {
+        HANDLE guardian = openGuardian(program);
+        if (guardian)
+            CloseHandle(guardian);
+        return guardian != nullptr;
     }
-    ~RunningProgram() {
-        for (HANDLE process : {program, host}) {
-            if (!process)
-                continue;
-            TerminateProcess(process, 0);
-            WaitForSingleObject(process, 10000);
-            CloseHandle(process);
-        }
-    }
-
-    // The guardian: the same executable, started by the program.
-    HANDLE openGuardian() const {
-        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        PROCESSENTRY32W entry{};
-        entry.dwSize = sizeof(entry);
-        HANDLE guardian = nullptr;
-        for (BOOL more = Process32FirstW(snapshot, &entry); more && !guardian;
-             more = Process32NextW(snapshot, &entry))
-            if (entry.th32ParentProcessID == GetProcessId(program) && lstrcmpiW(entry.szExeFile, L"mossgate.exe") == 0)
-                guardian = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
-        CloseHandle(snapshot);
-        return guardian;
-    }
-
-    bool bothHidden() { return !IsWindowVisible(windows[0]) && !IsWindowVisible(windows[1]); }
-    bool bothVisible() { return IsWindowVisible(windows[0]) && IsWindowVisible(windows[1]); }
 };
 
 TEST(Rescue, KilledProgramsHiddenWindowsComeBack) {
     RunningProgram run;
-    ASSERT_NE(run.corner, nullptr);
-    ASSERT_TRUE(waitFor([&] { return run.openGuardian() != nullptr; }, 10000));
+    ASSERT_TRUE(run.ready());
+    ASSERT_TRUE(waitFor([&] { return run.guarded(); }, 10000));
     pumpMessages(300); // a scan pass lists the windows
     ASSERT_TRUE(openAndCloseMenu(run.corner));
     // The two host windows are the only ones listed: ids for indices 0 and 1.
     PostMessageW(run.corner, WM_COMMAND, makeCommandId(0, ActionHide), 0);
     PostMessageW(run.corner, WM_COMMAND, makeCommandId(1, ActionHide), 0);
-    ASSERT_TRUE(waitFor([&] { return run.bothHidden(); }));
+    ASSERT_TRUE(waitFor([&] { return run.allHidden(); }));
 
     TerminateProcess(run.program, 1);
     // The guardian acts as soon as the process is gone; the bound only
     // allows for a loaded machine.
-    EXPECT_TRUE(waitFor([&] { return run.bothVisible(); }, 3000));
+    EXPECT_TRUE(waitFor([&] { return run.allVisible(); }, 3000));
 }
 
 TEST(Rescue, WindowsHiddenByADesktopSwitchComeBack) {
     RunningProgram run;
-    ASSERT_NE(run.corner, nullptr);
-    ASSERT_TRUE(waitFor([&] { return run.openGuardian() != nullptr; }, 10000));
+    ASSERT_TRUE(run.ready());
+    ASSERT_TRUE(waitFor([&] { return run.guarded(); }, 10000));
     pumpMessages(1200); // a scan pass, and past the switch guard
     PostMessageW(run.corner, TrayCallbackMessage, TrayIconId, WM_LBUTTONDBLCLK);
-    ASSERT_TRUE(waitFor([&] { return run.bothHidden(); }));
+    ASSERT_TRUE(waitFor([&] { return run.allHidden(); }));
     TerminateProcess(run.program, 1);
-    EXPECT_TRUE(waitFor([&] { return run.bothVisible(); }, 3000));
+    EXPECT_TRUE(waitFor([&] { return run.allVisible(); }, 3000));
 }
 
 TEST(Rescue, GuardianEndsWithANormalExit) {
     RunningProgram run;
-    ASSERT_NE(run.corner, nullptr);
+    ASSERT_TRUE(run.ready());
     HANDLE guardian = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (guardian = run.openGuardian()) != nullptr; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return (guardian = openGuardian(run.program)) != nullptr; }, 10000));
     PostMessageW(run.corner, WM_COMMAND, ExitCommand, 0);
-    EXPECT_EQ(waitExit(run.program), 0u);
+    EXPECT_EQ(run.programExit(), 0u);
     EXPECT_TRUE(waitFor([&] { return WaitForSingleObject(guardian, 0) == WAIT_OBJECT_0; }, 5000));
     CloseHandle(guardian);
-    CloseHandle(run.program);
-    run.program = nullptr;
 }
 
 TEST(Rescue, ProgramRunsOnWhenItsGuardianIsKilled) {
     RunningProgram run;
-    ASSERT_NE(run.corner, nullptr);
+    ASSERT_TRUE(run.ready());
     HANDLE guardian = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (guardian = run.openGuardian()) != nullptr; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return (guardian = openGuardian(run.program)) != nullptr; }, 10000));
     TerminateProcess(guardian, 1);
     CloseHandle(guardian);
     pumpMessages(300);
     PostMessageW(run.corner, TrayCallbackMessage, TrayIconId, WM_LBUTTONDBLCLK);
-    EXPECT_TRUE(waitFor([&] { return run.bothHidden(); })) << "the switch still works";
+    EXPECT_TRUE(waitFor([&] { return run.allHidden(); })) << "the switch still works";
     PostMessageW(run.corner, WM_COMMAND, ExitCommand, 0);
-    EXPECT_EQ(waitExit(run.program), 0u);
-    EXPECT_TRUE(waitFor([&] { return run.bothVisible(); })) << "the normal exit shows them";
-    CloseHandle(run.program);
-    run.program = nullptr;
+    EXPECT_EQ(run.programExit(), 0u);
+    EXPECT_TRUE(waitFor([&] { return run.allVisible(); })) << "the normal exit shows them";
 }
 
 TEST(Rescue, OnlyThePrivateArgumentStartsTheGuardianRole) {

@@ -15,28 +15,21 @@
 #include <vector>
 
 #include "app/Names.h"
+#include "support/SeededRandom.h"
 #include "support/TestSupport.h"
 #include "tests/monkey/ProbeRecord.h"
 
 namespace {
 
 constexpr int ChurnWindows = 30;
-constexpr int IndexRange = 40;        // window indices tried: some beyond the menu
-constexpr DWORD AnswerBound = 5000;   // a WM_NULL must be answered within this
+constexpr int IndexRange = 40;      // window indices tried: some beyond the menu
+constexpr DWORD AnswerBound = 5000; // a WM_NULL must be answered within this
 constexpr DWORD ExitBound = 10000;
-
-struct Random {
-    unsigned state;
-    unsigned next() {
-        state = state * 1103515245u + 12345u;
-        return (state >> 8) & 0xFFFFFF;
-    }
-    unsigned below(unsigned n) { return next() % n; }
-};
 
 unsigned setting(const wchar_t* name, unsigned fallback) {
     wchar_t text[32] = {};
-    return GetEnvironmentVariableW(name, text, 32) ? static_cast<unsigned>(wcstoul(text, nullptr, 10)) : fallback;
+    return GetEnvironmentVariableW(name, text, 32) ? static_cast<unsigned>(wcstoul(text, nullptr, 10))
+                                                   : fallback;
 }
 
 HWND topLevelOf(DWORD processId, const wchar_t* className) {
@@ -82,8 +75,8 @@ class Monkey {
         ResetEvent(settled);
         churn = launch(L"\"" + testFolder() + L"churn_host.exe\" " + std::to_wstring(seed) + L" " +
                        std::to_wstring(ChurnWindows) + L" " + std::to_wstring(churnMs) + L" h");
-        if (!churn || !waitFor([&] { return windowsOf(GetProcessId(churn), L"churn").size() >= ChurnWindows; },
-                               20000))
+        if (!churn ||
+            !waitFor([&] { return windowsOf(GetProcessId(churn), L"churn").size() >= ChurnWindows; }, 20000))
             return false;
         program = launch(L"\"" + folder + L"mossgate.exe\"");
         if (!program)
@@ -159,8 +152,9 @@ class Monkey {
     }
 
     void command() {
-        static const UINT actions[] = {ActionHide, ActionHide, ActionHide, ActionTopmost, ActionFullScreen,
-                                       ActionMoveToOrigin, ActionPowerScheme, 0, 9};
+        static const UINT actions[] = {
+            ActionHide,        ActionHide, ActionHide, ActionTopmost, ActionFullScreen, ActionMoveToOrigin,
+            ActionPowerScheme, 0,          9};
         const UINT id = makeCommandId(random.below(IndexRange), actions[random.below(9)]);
         if (random.below(4) == 0) {
             DWORD_PTR result = 0;
@@ -222,8 +216,8 @@ class Monkey {
         HANDLE done = OpenEventW(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, ProbeDoneName);
         bool read = false;
         if (section && request && done) {
-            auto* record =
-                static_cast<const ProbeRecord*>(MapViewOfFile(section, FILE_MAP_READ, 0, 0, sizeof(ProbeRecord)));
+            auto* record = static_cast<const ProbeRecord*>(
+                MapViewOfFile(section, FILE_MAP_READ, 0, 0, sizeof(ProbeRecord)));
             ResetEvent(done);
             SetEvent(request);
             for (int attempt = 0; attempt < 5 && !read; ++attempt) {
@@ -281,7 +275,7 @@ class Monkey {
         }
     }
 
-    Random random;
+    SeededRandom random;
     unsigned seed;
     HANDLE program = nullptr;
     HANDLE churn = nullptr;
@@ -305,8 +299,8 @@ TEST(Monkey, ChurnMenusCommandsAndDialogsNeverBreakTheProgram) {
     while (!monkey.churnSettled() && GetTickCount() - start < churnMs + 60000) {
         monkey.step();
         ASSERT_TRUE(monkey.alive()) << "the program died after " << (GetTickCount() - start) << " ms";
-        ASSERT_TRUE(monkey.answers()) << "no answer within " << AnswerBound << " ms after "
-                                      << (GetTickCount() - start) << " ms";
+        ASSERT_TRUE(monkey.answers())
+            << "no answer within " << AnswerBound << " ms after " << (GetTickCount() - start) << " ms";
     }
     ASSERT_TRUE(monkey.churnSettled());
     std::printf("monkey: %d menus, %d commands, %d dialogs; slowest answer %lu ms\n", monkey.menus,
@@ -346,7 +340,8 @@ TEST(Monkey, ChurnMenusCommandsAndDialogsNeverBreakTheProgram) {
     for (HWND w : churnWindows) {
         EXPECT_TRUE(waitFor([&] { return IsWindowVisible(w) != FALSE; }, 3000))
             << windowText(w) << " is visible after exit (it was " << listedAs(w) << " before)";
-        EXPECT_FALSE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_LAYERED) << windowText(w) << " is not transparent";
+        EXPECT_FALSE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_LAYERED)
+            << windowText(w) << " is not transparent";
     }
     HWND taskbar = FindWindowW(names::TaskbarClass, nullptr);
     EXPECT_EQ((GetWindowLongW(taskbar, GWL_EXSTYLE) & WS_EX_LAYERED) != 0, monkey.taskbarLayered)

@@ -165,6 +165,65 @@ HANDLE launchProgram(const wchar_t* folder) {
     return launch(L"\"" + path + L"\"");
 }
 
+HostAndProgram::HostAndProgram(int count, const wchar_t* flags, const wchar_t* programFolder) {
+    // The previous test's program must be gone: one instance at a time.
+    waitFor([] { return FindWindowW(names::WindowClass, nullptr) == nullptr; }, 10000);
+    host = launch(L"\"" + testFolder() + L"window_host.exe\" " + std::to_wstring(count) + L" " + flags);
+    // The previous test's host windows may linger a moment after their
+    // process has gone, so only this host's windows count.
+    windows.resize(static_cast<size_t>(count));
+    waitFor(
+        [&] {
+            for (int n = 0; n < count; ++n)
+                if (!(windows[n] = findWindowOf(host, (L"host window " + std::to_wstring(n)).c_str())))
+                    return false;
+            return true;
+        },
+        20000);
+    program = launchProgram(programFolder);
+    corner = waitForCorner();
+}
+
+HostAndProgram::~HostAndProgram() {
+    for (HANDLE process : {program, host}) {
+        if (!process)
+            continue;
+        TerminateProcess(process, 0);
+        WaitForSingleObject(process, 10000);
+        CloseHandle(process);
+    }
+}
+
+bool HostAndProgram::ready() const {
+    for (HWND window : windows)
+        if (!window)
+            return false;
+    return host && program && corner;
+}
+
+bool HostAndProgram::allVisible() const {
+    for (HWND window : windows)
+        if (!IsWindowVisible(window))
+            return false;
+    return true;
+}
+
+bool HostAndProgram::allHidden() const {
+    for (HWND window : windows)
+        if (IsWindowVisible(window))
+            return false;
+    return true;
+}
+
+DWORD HostAndProgram::programExit(DWORD timeoutMs) {
+    const DWORD code = waitExit(program, timeoutMs);
+    if (code != STILL_ACTIVE) {
+        CloseHandle(program);
+        program = nullptr;
+    }
+    return code;
+}
+
 HWND waitForCorner() {
     HWND corner = nullptr;
     waitFor([&] { return (corner = FindWindowW(names::WindowClass, nullptr)) != nullptr; }, 30000);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/TrayApp.h"
 
@@ -89,6 +90,26 @@ HANDLE launch(const std::wstring& command);
 HANDLE launchProgram(const wchar_t* folder = nullptr);
 // The corner window of the running program, once it exists.
 HWND waitForCorner();
+// Windows of another program (window_host with `count` windows and `flags`)
+// and mossgate started beside them, the way a user has them. Both processes
+// are ended at scope end unless the test has waited for one and cleared it.
+struct HostAndProgram {
+    HostAndProgram(int count, const wchar_t* flags = L"", const wchar_t* programFolder = nullptr);
+    ~HostAndProgram();
+    HostAndProgram(const HostAndProgram&) = delete;
+    HostAndProgram& operator=(const HostAndProgram&) = delete;
+    bool ready() const;
+    bool allVisible() const;
+    bool allHidden() const;
+    // Waits for the program to end and returns its exit code.
+    DWORD programExit(DWORD timeoutMs = 20000);
+
+    HANDLE host = nullptr;
+    HANDLE program = nullptr;
+    HWND corner = nullptr;
+    std::vector<HWND> windows; // "host window 0" first
+};
+
 // Opens the program's tray menu (which gives the listed windows their
 // command ids) and closes it again without a choice.
 bool openAndCloseMenu(HWND corner);

@@ -20,21 +20,14 @@
 #include <string>
 #include <vector>
 
+#include "SeededRandom.h"
+
 namespace {
 
 constexpr wchar_t ChurnClass[] = L"churn_host_window";
 
 std::atomic<bool> settling{false};
 std::atomic<bool> hungAnswers{false};
-
-struct Random {
-    unsigned state;
-    unsigned next() {
-        state = state * 1103515245u + 12345u;
-        return (state >> 8) & 0xFFFFFF;
-    }
-    unsigned below(unsigned n) { return next() % n; }
-};
 
 HWND openWindow(int n) {
     wchar_t caption[32];
@@ -55,7 +48,7 @@ void pump() {
 // Owns the one window that now and then stops answering, as a busy or hung
 // program does.
 DWORD WINAPI hungThread(void* seedParameter) {
-    Random random{static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(seedParameter)) ^ 0x5A5A5A5Au};
+    SeededRandom random{static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(seedParameter)) ^ 0x5A5A5A5Au};
     HWND window = CreateWindowExW(0, ChurnClass, L"churn hung", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 300,
                                   300, 180, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     (void)window;
@@ -106,7 +99,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                                           reinterpret_cast<void*>(static_cast<ULONG_PTR>(seed)), 0, nullptr)
                            : nullptr;
 
-    Random random{seed};
+    SeededRandom random{seed};
     const HWND places[] = {HWND_TOP, HWND_BOTTOM, HWND_TOPMOST, HWND_NOTOPMOST};
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < duration) {
