@@ -2,6 +2,7 @@
 #include "app/Names.h"
 #include "app/OsVersion.h"
 #include "app/Scoped.h"
+#include "app/SystemLibrary.h"
 #include "app/Texts.h"
 #include "tracking/ScreenEdges.h"
 
@@ -97,7 +98,7 @@ void TrayApp::computeWorkArea(RECT& r) {
 }
 
 bool TrayApp::queryThemeActive() {
-    ScopedLibrary uxtheme(LoadLibraryW(L"uxtheme.dll"));
+    ScopedLibrary uxtheme(loadSystemLibrary(L"uxtheme.dll"));
     if (!uxtheme)
         return false;
     auto isThemeActive = findExport<BOOL(WINAPI*)()>(uxtheme.get(), "IsThemeActive");

@@ -138,6 +138,9 @@ class TrayApp {
     std::list<WindowEntry*> hiddenWindows;  // under scanMutex
     std::list<MenuWindow> menuWindows;      // UI thread
     std::vector<PluginEntry*> plugins;      // UI thread
+    // UI thread: the power plans of the menu last built, in submenu order;
+    // empty where the system lists schemes by index instead.
+    std::vector<GUID> powerPlans;
 
     // UI thread: an operation on the window lists is running (see the top).
     bool busy = false;

@@ -1,6 +1,7 @@
 #include "app/Names.h"
 #include "app/Scoped.h"
 #include "app/TrayApp.h"
+#include "tracking/Cloaking.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -21,6 +22,8 @@ constexpr DWORD MaxWalkTime = 2000;
 bool TrayApp::qualifies(HWND window) {
     wchar_t text[QualifyTextChars];
     if (GetWindowTextW(window, text, QualifyTextChars) == 0)
+        return false;
+    if (isCloaked(window))
         return false;
     const LONG exStyle = GetWindowLongW(window, GWL_EXSTYLE);
     if (exStyle & WS_EX_APPWINDOW)

@@ -1,6 +1,7 @@
 #include "tracking/WindowEntry.h"
 #include "app/OsVersion.h"
 #include "app/Scoped.h"
+#include "app/SystemLibrary.h"
 #include "tracking/WindowCalls.h"
 
 #include <shellapi.h>
@@ -90,8 +91,22 @@ bool WindowEntry::queryExePath() {
     GetWindowThreadProcessId(hwnd, &processId);
     wchar_t buffer[ExePathChars] = {};
 
+    // Asked with the least access there is, this works across 32 and 64 bits
+    // and for most programs running as administrator, where reading the
+    // process's modules does not. It exists from Windows Vista on.
+    using QueryImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, wchar_t*, DWORD*);
+    if (auto queryImageName =
+            findExport<QueryImageNameFn>(GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameW")) {
+        ScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+        DWORD length = ExePathChars;
+        if (process && queryImageName(process.get(), 0, buffer, &length) && length > 0) {
+            exePath = buffer;
+            return true;
+        }
+    }
+
     if (isNtFamily()) {
-        ScopedLibrary psapi(LoadLibraryW(L"PSAPI.DLL"));
+        ScopedLibrary psapi(loadSystemLibrary(L"PSAPI.DLL"));
         if (!psapi)
             return false;
         auto enumModules = findExport<EnumProcessModulesFn>(psapi.get(), "EnumProcessModules");

@@ -1,10 +1,9 @@
 #include "tray/OwnerDraw.h"
 #include "app/Names.h"
 #include "app/Scoped.h"
+#include "app/SystemLibrary.h"
 #include "app/Texts.h"
 #include "app/TrayApp.h"
-
-#include <shlobj.h>
 
 namespace {
 
@@ -30,11 +29,7 @@ HFONT createMenuFont() {
 }
 
 HICON loadPowerSchemeIcon() {
-    wchar_t path[MAX_PATH + 20] = {};
-    if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_SYSTEM, FALSE))
-        return nullptr;
-    lstrcatW(path, L"\\powercfg.cpl");
-    ScopedLibrary library(LoadLibraryW(path));
+    ScopedLibrary library(loadSystemLibrary(L"powercfg.cpl"));
     return library ? LoadIconW(library.get(), MAKEINTRESOURCEW(PowerIconResource)) : nullptr;
 }
 

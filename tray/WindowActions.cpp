@@ -1,5 +1,6 @@
 #include "app/Names.h"
 #include "app/Scoped.h"
+#include "app/SystemLibrary.h"
 #include "tracking/ScreenEdges.h"
 #include "tracking/WindowCalls.h"
 #include "tracking/WindowEntry.h"
@@ -116,7 +117,7 @@ bool WindowEntry::toggleTopmost() {
 
 bool WindowEntry::setAlpha(int alpha) {
     using SetLayeredFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
-    ScopedLibrary user32(LoadLibraryW(L"user32.dll"));
+    ScopedLibrary user32(loadSystemLibrary(L"user32.dll"));
     if (!user32)
         return false;
     auto setLayered = findExport<SetLayeredFn>(user32.get(), "SetLayeredWindowAttributes");
@@ -124,8 +125,9 @@ bool WindowEntry::setAlpha(int alpha) {
         return false;
     const BYTE level = static_cast<BYTE>(alpha & 0xFF);
     LONG exStyle = GetWindowLongW(hwnd, GWL_EXSTYLE);
-    // Full opacity switches layering off again on a layered window.
-    exStyle = level == Opaque ? exStyle ^ WS_EX_LAYERED : exStyle | WS_EX_LAYERED;
+    // Full opacity takes layering off; it never puts it on a window that
+    // was opaque already.
+    exStyle = level == Opaque ? exStyle & ~WS_EX_LAYERED : exStyle | WS_EX_LAYERED;
     // Restyling another thread's window waits for it. The library handle is
     // the system's user32, loaded for the life of the process, so the
     // function stays valid should the change land late.

@@ -43,15 +43,27 @@ HWND topLevelOf(DWORD processId, const wchar_t* className) {
     return nullptr;
 }
 
-std::vector<HWND> windowsOf(DWORD processId, const wchar_t* captionPrefix) {
+struct WindowsOf {
+    DWORD processId;
+    const wchar_t* captionPrefix;
     std::vector<HWND> found;
-    for (HWND w = GetTopWindow(GetDesktopWindow()); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (owner == processId && windowText(w).rfind(captionPrefix, 0) == 0)
-            found.push_back(w);
-    }
-    return found;
+};
+
+BOOL CALLBACK collectWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowsOf*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && windowText(window).rfind(search->captionPrefix, 0) == 0)
+        search->found.push_back(window);
+    return TRUE;
+}
+
+// All top-level windows of a process whose caption starts so, hidden or not.
+// EnumWindows takes a snapshot; a walk could miss windows restacked meanwhile.
+std::vector<HWND> windowsOf(DWORD processId, const wchar_t* captionPrefix) {
+    WindowsOf search{processId, captionPrefix, {}};
+    EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 // The windows the program should list as visible: every visible, qualifying

@@ -123,6 +123,9 @@ DWORD waitExit(HANDLE process, DWORD timeoutMs = 20000);
 // The folder of the running test executable, with a trailing backslash.
 std::wstring testFolder();
 
+// The folder of the stand-in system libraries (test_standins only).
+std::wstring standinFolder();
+
 // Finds a visible top-level window of this process whose caption is `caption`
 // and whose class is `className` (any when null).
 HWND findOwnWindow(const wchar_t* className, const wchar_t* caption);

@@ -135,10 +135,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     settling = true;
     for (size_t n = 0; n < windows.size(); ++n) {
-        if (!IsWindow(windows[n])) { // a creation that failed under load
-            windows[n] = openWindow(static_cast<int>(n));
-            hiddenByUs[n] = false;
-        }
         wchar_t caption[32];
         swprintf(caption, 32, L"churn %d", static_cast<int>(n));
         SetWindowTextW(windows[n], caption);

@@ -210,6 +210,7 @@ TEST(Commands, TransparencyChangesOnlyOnAnOkWithANumber) {
         BYTE alpha;
     } cases[] = {
         {"ok on 40", [](HWND d) { typeAndPress(d, L"40", VK_RETURN); }, true, 102},
+        {"ok on 100", [](HWND d) { typeAndPress(d, L"100", VK_RETURN); }, false, 0},
         {"ok on 0", [](HWND d) { typeAndPress(d, L"0", VK_RETURN); }, true, 0},
         {"ok on an empty box", [](HWND d) { typeAndPress(d, L"", VK_RETURN); }, false, 0},
         {"escape", [](HWND d) { typeAndPress(d, L"40", VK_ESCAPE); }, false, 0},
@@ -237,7 +238,7 @@ TEST(Commands, TransparencyChangesOnlyOnAnOkWithANumber) {
     }
 }
 
-TEST(Commands, SetAlphaLayersAndFullOpacityFlipsBack) {
+TEST(Commands, SetAlphaLayersAndFullOpacityClears) {
     TestWindow window(WindowSpec{L"alpha"});
     WindowEntry entry(window.get());
     ASSERT_TRUE(entry.setAlpha(127));
@@ -246,10 +247,10 @@ TEST(Commands, SetAlphaLayersAndFullOpacityFlipsBack) {
     DWORD flags = 0;
     ASSERT_TRUE(GetLayeredWindowAttributes(window.get(), nullptr, &alpha, &flags));
     EXPECT_EQ(alpha, 127);
-    entry.setAlpha(-1); // a cancelled dialog: low byte 0xFF
+    entry.setAlpha(-1); // low byte 0xFF
     EXPECT_FALSE(entry.isLayered());
     entry.setAlpha(255);
-    EXPECT_TRUE(entry.isLayered()) << "255 on an opaque window leaves it layered at full opacity";
+    EXPECT_FALSE(entry.isLayered()) << "full opacity never layers an opaque window";
 }
 
 TEST(Commands, PowerSchemeAndUnknownActionsTouchNoWindow) {
