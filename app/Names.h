@@ -9,6 +9,7 @@ inline constexpr wchar_t WindowClass[] = L"mossgate_Wndclass";
 inline constexpr wchar_t AppProperty[] = L"mossgateMainWnd_pointer";
 inline constexpr wchar_t ScanMutex[] = L"mossgate_is_very_bad_program_:p";
 inline constexpr wchar_t TaskbarClass[] = L"Shell_TrayWnd";
+inline constexpr wchar_t SecondaryTaskbarClass[] = L"Shell_SecondaryTrayWnd";
 inline constexpr wchar_t TaskbarCreated[] = L"TaskbarCreated";
 inline constexpr wchar_t ImeWindowClass[] = L"IMWindowClass";
 inline constexpr wchar_t IconFile[] = L"tray.ico";

@@ -35,3 +35,40 @@ RECT screenLessTaskbar(RECT (*cut)(RECT, const RECT&)) {
     GetWindowRect(taskbar, &bar);
     return cut(screen, bar);
 }
+
+RECT fullScreenArea(const RECT& monitor, const std::vector<RECT>& taskbars) {
+    for (const RECT& taskbar : taskbars) {
+        const POINT centre{taskbar.left + (taskbar.right - taskbar.left) / 2,
+                           taskbar.top + (taskbar.bottom - taskbar.top) / 2};
+        if (PtInRect(&monitor, centre))
+            return cutTaskbarDocked(monitor, taskbar);
+    }
+    return monitor;
+}
+
+RECT atWorkAreaCorner(RECT frame, const RECT& workArea) {
+    OffsetRect(&frame, workArea.left, workArea.top);
+    return frame;
+}
+
+std::vector<HWND> findTaskbars() {
+    std::vector<HWND> taskbars;
+    if (HWND primary = FindWindowW(names::TaskbarClass, nullptr))
+        taskbars.push_back(primary);
+    HWND secondary = nullptr;
+    while ((secondary = FindWindowExW(nullptr, secondary, names::SecondaryTaskbarClass, nullptr)))
+        taskbars.push_back(secondary);
+    return taskbars;
+}
+
+void windowMonitor(HWND window, RECT& monitor, RECT& workArea) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info)) {
+        monitor = info.rcMonitor;
+        workArea = info.rcWork;
+        return;
+    }
+    GetWindowRect(GetDesktopWindow(), &monitor);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+}

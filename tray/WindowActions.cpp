@@ -146,7 +146,16 @@ bool WindowEntry::toggleFullScreen() {
         return false;
     }
     savedPlacement = readPlacement(hwnd);
-    RECT screen = screenLessTaskbar(cutTaskbarDocked);
+    // The monitor the window is on; with one monitor, the screen.
+    RECT monitor{}, workArea{};
+    windowMonitor(hwnd, monitor, workArea);
+    std::vector<RECT> taskbars;
+    for (HWND taskbar : findTaskbars()) {
+        RECT bar{};
+        GetWindowRect(taskbar, &bar);
+        taskbars.push_back(bar);
+    }
+    RECT screen = fullScreenArea(monitor, taskbars);
     addFrame(hwnd, screen);
     auto normal = std::make_shared<RECT>();
     if (callWindow(hwnd, WindowCallLimit,
@@ -161,10 +170,10 @@ bool WindowEntry::moveToOrigin() {
     RECT r{};
     GetClientRect(hwnd, &r);
     addFrame(hwnd, r);
-    // The origin of workspace coordinates is the work area's corner.
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    OffsetRect(&r, work.left, work.top);
+    // The corner of the work area of the window's own monitor.
+    RECT monitor{}, workArea{};
+    windowMonitor(hwnd, monitor, workArea);
+    r = atWorkAreaCorner(r, workArea);
     callWindow(hwnd, WindowCallLimit, [window = hwnd, r] { placeNormal(window, r); });
     return true;
 }

@@ -3,6 +3,7 @@
 #include "app/Scoped.h"
 #include "app/Texts.h"
 #include "app/TrayApp.h"
+#include "tracking/ScreenEdges.h"
 
 #include <algorithm>
 #include <iterator>
@@ -116,6 +117,11 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
             alpha = forTaskbar ? taskbarAlpha(answer.alpha) : answer.alpha;
         }
         target->setAlpha(alpha);
+        // The taskbars of other monitors follow the primary one.
+        if (forTaskbar)
+            for (HWND other : findTaskbars())
+                if (other != taskbar.getHandle())
+                    WindowEntry(other).setAlpha(alpha);
         break;
     }
     default:

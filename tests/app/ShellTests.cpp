@@ -41,6 +41,40 @@ TEST(ScreenEdges, TaskbarCutFromDesktopByEdgeRules) {
     }
 }
 
+// Monitors side by side and stacked, with negative coordinates, and the
+// taskbar of the window's monitor on each edge.
+TEST(ScreenEdges, FullScreenAndOriginFollowTheWindowsMonitor) {
+    const RECT primary{0, 0, 1920, 1080};
+    const RECT left{-1280, 0, 0, 1024};
+    const RECT above{0, -1080, 1920, 0};
+    const RECT primaryBar{0, 1040, 1920, 1080};
+    struct Case {
+        const char* name;
+        RECT monitor;
+        std::vector<RECT> taskbars;
+        RECT area;
+    } cases[] = {
+        {"primary, bottom", primary, {primaryBar}, {0, 0, 1920, 1040}},
+        {"primary, top", primary, {{0, 0, 1920, 40}}, {0, 40, 1920, 1080}},
+        {"primary, left", primary, {{0, 0, 60, 1080}}, {60, 0, 1920, 1080}},
+        {"primary, right", primary, {{1860, 0, 1920, 1080}}, {0, 0, 1860, 1080}},
+        {"primary, auto-hidden", primary, {{0, 1078, 1920, 1118}}, primary},
+        {"left, its own at the bottom", left, {primaryBar, {-1280, 984, 0, 1024}}, {-1280, 0, 0, 984}},
+        {"left, its own on the left", left, {primaryBar, {-1280, 0, -1220, 1024}}, {-1220, 0, 0, 1024}},
+        {"left, none of its own", left, {primaryBar}, left},
+        {"above, its own on top", above, {primaryBar, {0, -1080, 1920, -1040}}, {0, -1040, 1920, 0}},
+        {"above, its own on the right", above, {primaryBar, {1860, -1080, 1920, 0}}, {0, -1080, 1860, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(sameRect(fullScreenArea(c.monitor, c.taskbars), c.area));
+    }
+    // A frame 8 wide and a 31 high caption around a 400 by 300 client area.
+    const RECT frame{-8, -31, 408, 308};
+    EXPECT_TRUE(sameRect(atWorkAreaCorner(frame, {-1280, 0, 0, 984}), {-1288, -31, -872, 308}));
+    EXPECT_TRUE(sameRect(atWorkAreaCorner(frame, {0, -1040, 1920, 0}), {-8, -1071, 408, -732}));
+}
+
 TEST(About, TextLineByLine) {
     BareApp app;
     for (bool supported : {true, false}) {

@@ -238,6 +238,36 @@ TEST(Commands, TransparencyChangesOnlyOnAnOkWithANumber) {
     }
 }
 
+// A second monitor's taskbar (here a stand-in window of its class) turns
+// translucent and opaque again with the primary one.
+TEST(Commands, TaskbarTransparencyReachesEveryTaskbar) {
+    registerTestClass(names::SecondaryTaskbarClass);
+    WindowSpec spec{L""};
+    spec.className = names::SecondaryTaskbarClass;
+    spec.exStyle = WS_EX_TOOLWINDOW;
+    TestWindow secondary(spec);
+    HWND primary = FindWindowW(names::TaskbarClass, nullptr);
+    ASSERT_NE(primary, nullptr);
+    const LONG primaryStyle = GetWindowLongW(primary, GWL_EXSTYLE);
+
+    CommandFixture f;
+    f.app->alphaBlendSupported = true;
+    DialogRun::arm([](HWND d) { typeAndPress(d, L"60", VK_RETURN); });
+    f.run(TaskbarIndex, ActionTranslucent);
+    BYTE alpha = 0;
+    EXPECT_TRUE(waitFor([&] { return (GetWindowLongW(primary, GWL_EXSTYLE) & WS_EX_LAYERED) != 0; }));
+    ASSERT_TRUE(GetWindowLongW(secondary.get(), GWL_EXSTYLE) & WS_EX_LAYERED);
+    ASSERT_TRUE(GetLayeredWindowAttributes(secondary.get(), nullptr, &alpha, nullptr));
+    EXPECT_EQ(alpha, 153);
+
+    f.run(TaskbarIndex, ActionTranslucent); // layered: back to opaque, no dialog
+    EXPECT_TRUE(waitFor([&] { return (GetWindowLongW(primary, GWL_EXSTYLE) & WS_EX_LAYERED) == 0; }));
+    EXPECT_FALSE(GetWindowLongW(secondary.get(), GWL_EXSTYLE) & WS_EX_LAYERED);
+    SetWindowLongW(primary, GWL_EXSTYLE, primaryStyle);
+    secondary.destroy();
+    UnregisterClassW(names::SecondaryTaskbarClass, GetModuleHandleW(nullptr));
+}
+
 TEST(Commands, SetAlphaLayersAndFullOpacityClears) {
     TestWindow window(WindowSpec{L"alpha"});
     WindowEntry entry(window.get());
