@@ -30,6 +30,8 @@ inline constexpr wchar_t CaptionEllipsis[] = L" ...";
 inline constexpr wchar_t SwitchBalloon[] = L"デスクトップを切り替えました。";
 inline constexpr wchar_t HiddenCountBalloon[] = L"現在%d個の非表示ウィンドウを保持しています。";
 inline constexpr wchar_t PluginTitlePrefix[] = L"mossgate - ";
+inline constexpr wchar_t AdminWindowBalloon[] =
+    L"管理者として実行中のプログラムのウィンドウは操作できません。";
 
 inline constexpr wchar_t NotPluginBefore[] = L"plugin ディレクトリにある ";
 inline constexpr wchar_t NotPluginAfter[] = L" は mossgate plugin ではありません。";

@@ -11,6 +11,7 @@ namespace {
 // Registered before the entry function runs, as the shell expects any tray
 // program to know the number when it restarts.
 const UINT taskbarCreated = RegisterWindowMessageW(names::TaskbarCreated);
+constexpr DWORD AllowMessage = 1; // MSGFLT_ALLOW, Windows 7 on
 
 HICON loadIconAt(HINSTANCE module, const wchar_t* name, int size, UINT flags) {
     return static_cast<HICON>(LoadImageW(module, name, IMAGE_ICON, size, size, flags));
@@ -75,6 +76,13 @@ bool TrayApp::createMainWindow() {
                                  CornerSize, nullptr, nullptr, instance, this);
     if (!mainWindow)
         return false;
+
+    // Running as administrator, the program would not hear a shell of lower
+    // rank announce its restart, and its icon would not come back.
+    using ChangeFilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    if (auto changeFilter =
+            findExport<ChangeFilterFn>(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"))
+        changeFilter(mainWindow, taskbarCreated, AllowMessage, nullptr);
 
     loadPlugins();
     if (FindWindowW(names::TaskbarClass, nullptr) && !addTrayIcon())

@@ -2,6 +2,7 @@
 #include "app/Scoped.h"
 #include "app/Texts.h"
 #include "app/TrayApp.h"
+#include "tracking/WindowCalls.h"
 
 namespace {
 
@@ -40,11 +41,16 @@ void TrayApp::switchDesktop() {
         wasVisible.swap(visibleWindows);
         comingBack.swap(hiddenWindows);
         std::list<WindowEntry*> goingHidden;
+        std::list<WindowEntry*> staying;
         for (WindowEntry* entry : wasVisible) {
             if (entry->getClassName() == names::ImeWindowClass)
                 // Input-method windows stay on both desktops; the next pass
                 // tracks them again.
                 destroyEntry(entry);
+            else if (beyondReach(entry->getHandle()))
+                // A program running as administrator refuses the change; its
+                // window stays where it is, and is listed so.
+                staying.push_back(entry);
             else
                 goingHidden.push_back(entry);
         }
@@ -52,6 +58,7 @@ void TrayApp::switchDesktop() {
         for (WindowEntry* entry : goingHidden)
             entry->toggleHidden();
         showAll(comingBack);
+        visibleWindows.splice(visibleWindows.end(), staying);
         visibleWindows.splice(visibleWindows.end(), comingBack);
         hiddenWindows.splice(hiddenWindows.end(), goingHidden);
         rescue.publish(hiddenWindows);

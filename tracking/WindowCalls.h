@@ -27,3 +27,12 @@ inline constexpr DWORD WindowCallLimit = 250;
 // and its effect lands when the window's thread answers again, so `call`
 // must own everything it uses. True when the call finished within the limit.
 bool callWindow(HWND window, DWORD limitMs, std::function<void()> call);
+
+// Whether the window belongs to a program running at a higher integrity
+// level than this one (as administrator, while this program does not):
+// Windows then refuses every change this program would make to it.
+bool beyondReach(HWND window);
+
+// Tests decide which windows count as beyond reach (Wine runs every program
+// at one level). Nothing in the program calls this.
+void setReachProbeForTests(bool (*probe)(HWND window));

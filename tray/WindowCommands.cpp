@@ -4,6 +4,7 @@
 #include "app/Texts.h"
 #include "app/TrayApp.h"
 #include "tracking/ScreenEdges.h"
+#include "tracking/WindowCalls.h"
 
 #include <algorithm>
 #include <iterator>
@@ -53,6 +54,14 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
         return it != list.end() && (*it)->getHandle() == window;
     };
     const bool visible = stillTracks(inVisible, visibleWindows);
+    // Windows refuses every change to a program running as administrator
+    // while this one does not: say so, and record nothing.
+    auto refused = [this](HWND target) {
+        if (!beyondReach(target))
+            return false;
+        showBalloon(texts::AdminWindowBalloon, texts::ProductName, BalloonTime);
+        return true;
+    };
 
     switch (action) {
     case ActionHide: {
@@ -62,6 +71,8 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
         if (!visible && !hidden)
             return;
         if (entry->isHidden() ? !hidden : !visible)
+            return;
+        if (refused(window))
             return;
         if (!entry->isHidden()) {
             const std::list<WindowEntry*> goingHidden{entry};
@@ -81,15 +92,15 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
         break;
     }
     case ActionTopmost:
-        if (visible)
+        if (visible && !refused(window))
             entry->toggleTopmost();
         break;
     case ActionFullScreen:
-        if (visible)
+        if (visible && !refused(window))
             entry->toggleFullScreen();
         break;
     case ActionMoveToOrigin:
-        if (visible)
+        if (visible && !refused(window))
             entry->moveToOrigin();
         break;
     case ActionPowerScheme:
@@ -101,7 +112,7 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
         const bool forTaskbar = index == TaskbarIndex;
         WindowEntry taskbar(forTaskbar ? FindWindowW(names::TaskbarClass, nullptr) : nullptr);
         WindowEntry* target = forTaskbar ? &taskbar : (visible ? entry : nullptr);
-        if (!target)
+        if (!target || refused(target->getHandle()))
             break;
         int alpha = 255;
         if (!target->isLayered()) {

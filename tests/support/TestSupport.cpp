@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 #include "app/Names.h"
+#include "tracking/WindowCalls.h"
 
 #include <map>
 
@@ -360,4 +361,12 @@ WindowEntry* hideTracked(TrayApp& app, HWND window) {
     app.visibleWindows.remove(entry);
     app.hiddenWindows.push_back(entry);
     return entry;
+}
+
+ElevatedWindows::ElevatedWindows() {
+    setReachProbeForTests([](HWND window) { return GetPropW(window, ElevatedProperty) != nullptr; });
+}
+
+ElevatedWindows::~ElevatedWindows() {
+    setReachProbeForTests(nullptr);
 }

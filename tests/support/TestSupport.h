@@ -150,3 +150,11 @@ WindowEntry* hideTracked(TrayApp& app, HWND window);
 
 bool isListed(const std::list<WindowEntry*>& list, HWND window);
 WindowEntry* entryFor(const std::list<WindowEntry*>& list, HWND window);
+
+// Makes the windows that carry the property ElevatedProperty count as
+// windows of a program running as administrator, for the life of the object.
+inline constexpr wchar_t ElevatedProperty[] = L"mossgate_test_elevated";
+struct ElevatedWindows {
+    ElevatedWindows();
+    ~ElevatedWindows();
+};

@@ -110,6 +110,21 @@ TEST(Switch, AWindowAlreadyShownIsNotHiddenByTheRestore) {
     EXPECT_TRUE(IsWindowVisible(window.get()));
 }
 
+TEST(Switch, AWindowOfAProgramRunningAsAdministratorStaysListedAsVisible) {
+    ElevatedWindows elevated;
+    BareApp app;
+    TestWindow plain(WindowSpec{L"switched"}), elevatedWindow(WindowSpec{L"runs as administrator"});
+    SetPropW(elevatedWindow.get(), ElevatedProperty, reinterpret_cast<HANDLE>(1));
+    app->scanDesktop();
+    app->lastSwitchTick = GetTickCount() - 5000;
+    app->switchDesktop();
+    EXPECT_FALSE(IsWindowVisible(plain.get()));
+    EXPECT_TRUE(IsWindowVisible(elevatedWindow.get()));
+    EXPECT_TRUE(isListed(app->visibleWindows, elevatedWindow.get()));
+    EXPECT_FALSE(isListed(app->hiddenWindows, elevatedWindow.get()))
+        << "nothing is recorded that did not happen";
+}
+
 TEST(Switch, WindowsComeBackMaximisedOrMinimisedAsTheyWere) {
     BareApp app;
     TestWindow maximised(WindowSpec{L"was maximised"}), minimised(WindowSpec{L"was minimised"});

@@ -101,6 +101,12 @@ TEST(Transparency, DialogResults) {
     }
 }
 
+RECT frameOf(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
 // A bare app with test windows listed as a built menu would list them.
 struct CommandFixture {
     BareApp app;
@@ -268,6 +274,33 @@ TEST(Commands, TaskbarTransparencyReachesEveryTaskbar) {
     UnregisterClassW(names::SecondaryTaskbarClass, GetModuleHandleW(nullptr));
 }
 
+// A program running as administrator refuses every change (Windows' UIPI;
+// Wine has none, so a test property stands for it): nothing is done or
+// recorded, and a balloon says why.
+TEST(Commands, AWindowOfAProgramRunningAsAdministratorIsLeftAlone) {
+    ElevatedWindows elevated;
+    for (UINT action : {ActionHide, ActionTopmost, ActionTranslucent, ActionFullScreen, ActionMoveToOrigin}) {
+        SCOPED_TRACE(action);
+        CommandFixture f;
+        f.app->alphaBlendSupported = true;
+        WindowEntry* entry = f.add(WindowSpec{L"runs as administrator"});
+        HWND window = entry->getHandle();
+        SetPropW(window, ElevatedProperty, reinterpret_cast<HANDLE>(1));
+        const LONG style = GetWindowLongW(window, GWL_STYLE);
+        const LONG exStyle = GetWindowLongW(window, GWL_EXSTYLE);
+        const RECT frame = frameOf(window);
+        f.run(0, action);
+        EXPECT_EQ(GetWindowLongW(window, GWL_STYLE), style);
+        EXPECT_EQ(GetWindowLongW(window, GWL_EXSTYLE), exStyle);
+        const RECT after = frameOf(window);
+        EXPECT_TRUE(EqualRect(&frame, &after));
+        EXPECT_EQ(f.app->visibleWindows, std::list<WindowEntry*>{entry});
+        EXPECT_TRUE(f.app->hiddenWindows.empty());
+        EXPECT_FALSE(entry->isHidden() || entry->isFullScreen());
+        EXPECT_TRUE(KillTimer(f.app->mainWindow, BalloonTimer)) << "a balloon was shown";
+    }
+}
+
 TEST(Commands, SetAlphaLayersAndFullOpacityClears) {
     TestWindow window(WindowSpec{L"alpha"});
     WindowEntry entry(window.get());
@@ -290,12 +323,6 @@ TEST(Commands, PowerSchemeAndUnknownActionsTouchNoWindow) {
         f.run(0, action);
     EXPECT_TRUE(IsWindowVisible(entry->getHandle()));
     EXPECT_TRUE(lockIsFree(f.app->scanMutex));
-}
-
-RECT frameOf(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    return r;
 }
 
 TEST(Commands, FullScreenAndBackOnAnotherProgramsWindow) {
