@@ -91,8 +91,12 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         app->onPluginBalloon(lParam);
         break;
     default:
-        if (message == taskbarCreatedMessage() && message != 0)
+        // The shell sends it after a restart and when the DPI changes: the
+        // icon is loaded again at the size the shell now wants.
+        if (message == taskbarCreatedMessage() && message != 0) {
+            app->loadTrayIcon();
             app->addTrayIcon();
+        }
         break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -199,6 +203,8 @@ void TrayApp::paintCorner(HDC dc) {
     }
     RECT client;
     GetClientRect(mainWindow, &client);
-    DrawIconEx(dc, client.left + CornerIconInset, client.top + CornerIconInset, smallIcon, 16, 16, 0,
-               iconBackground, DI_NORMAL);
+    const int inset = MulDiv(CornerIconInset, cornerSize, CornerSize);
+    const int iconSize = MulDiv(16, cornerSize, CornerSize);
+    DrawIconEx(dc, client.left + inset, client.top + inset, smallIcon, iconSize, iconSize, 0, iconBackground,
+               DI_NORMAL);
 }

@@ -5,6 +5,7 @@
 #include "app/SystemLibrary.h"
 #include "app/Texts.h"
 #include "tracking/ScreenEdges.h"
+#include "tray/MenuLook.h"
 
 namespace {
 
@@ -45,15 +46,52 @@ bool TrayApp::start() {
 bool TrayApp::loadIcons(const wchar_t* fileName) {
     const wchar_t* file = fileName ? fileName : names::IconFile;
     // Each size falls back to the built-in icon on its own.
-    auto load = [&](int size) {
+    auto load = [&](int size, bool& fromFile) {
         HICON icon = loadIconAt(nullptr, file, size, LR_LOADFROMFILE | LR_SHARED);
+        fromFile = icon != nullptr;
         return icon ? icon : loadIconAt(instance, MAKEINTRESOURCEW(IconResource), size, LR_SHARED);
     };
-    largeIcon = load(32);
+    bool largeFromFile = false, smallFromFile = false;
+    largeIcon = load(32, largeFromFile);
     if (!largeIcon)
         return false;
-    smallIcon = load(16);
+    smallIcon = load(16, smallFromFile);
+    // A relative name is resolved now, before the plugin folder becomes the
+    // current directory.
+    iconFile.clear();
+    if (smallFromFile) {
+        wchar_t full[MAX_PATH] = {};
+        if (GetFullPathNameW(file, MAX_PATH, full, nullptr))
+            iconFile = full;
+    }
     return smallIcon != nullptr;
+}
+
+HICON TrayApp::loadProgramIcon(int size) const {
+    if (!iconFile.empty())
+        if (HICON icon = loadIconAt(nullptr, iconFile.c_str(), size, LR_LOADFROMFILE))
+            return icon;
+    return loadIconAt(instance, MAKEINTRESOURCEW(IconResource), size, 0);
+}
+
+void TrayApp::loadTrayIcon() {
+    HICON fresh = nullptr;
+    // LoadIconMetric (common controls 6, which the manifest asks for, so the
+    // library comes from the system's side-by-side store) knows the size the
+    // shell wants; elsewhere the small-icon metric says it.
+    using LoadIconMetricFn = HRESULT(WINAPI*)(HINSTANCE, const wchar_t*, int, HICON*);
+    ScopedLibrary comctl32(LoadLibraryW(L"comctl32.dll"));
+    auto loadMetric = comctl32 ? findExport<LoadIconMetricFn>(comctl32.get(), "LoadIconMetric") : nullptr;
+    if (iconFile.empty() && loadMetric &&
+        FAILED(loadMetric(instance, MAKEINTRESOURCEW(IconResource), 0 /* LIM_SMALL */, &fresh)))
+        fresh = nullptr;
+    if (!fresh)
+        fresh = loadProgramIcon(GetSystemMetrics(SM_CXSMICON));
+    if (!fresh)
+        return;
+    if (trayIcon)
+        DestroyIcon(trayIcon);
+    trayIcon = fresh;
 }
 
 bool TrayApp::createMainWindow() {
@@ -71,9 +109,10 @@ bool TrayApp::createMainWindow() {
         return false;
 
     computeWorkArea(workArea);
+    cornerSize = MulDiv(CornerSize, static_cast<int>(systemDpi()), 96);
     mainWindow = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, names::WindowClass, nullptr, 0,
-                                 workArea.right - CornerSize, workArea.bottom - CornerSize, CornerSize,
-                                 CornerSize, nullptr, nullptr, instance, this);
+                                 workArea.right - cornerSize, workArea.bottom - cornerSize, cornerSize,
+                                 cornerSize, nullptr, nullptr, instance, this);
     if (!mainWindow)
         return false;
 
@@ -85,6 +124,7 @@ bool TrayApp::createMainWindow() {
         changeFilter(mainWindow, taskbarCreated, AllowMessage, nullptr);
 
     loadPlugins();
+    loadTrayIcon();
     if (FindWindowW(names::TaskbarClass, nullptr) && !addTrayIcon())
         SetTimer(mainWindow, TrayRetryTimer, TrayRetryInterval, nullptr);
     scanDesktop();

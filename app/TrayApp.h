@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Names.h"
 #include "app/Rescue.h"
 #include "plugins/PluginEntry.h"
 #include "tracking/WindowEntry.h"
@@ -48,6 +49,7 @@ struct MenuWindow {
 };
 
 class MenuSet;
+class MenuLook;
 
 // What a plugin's balloon request asks the tray to show.
 struct PluginBalloon {
@@ -69,6 +71,11 @@ class TrayApp {
     // Start-up and shutdown.
     bool start();
     bool loadIcons(const wchar_t* fileName);
+    // The program's icon at `size`, from the same source as smallIcon; the
+    // caller destroys it.
+    HICON loadProgramIcon(int size) const;
+    // (Re)loads trayIcon at the size the shell shows small icons at now.
+    void loadTrayIcon();
     bool createMainWindow();
     void computeWorkArea(RECT& r);
     static bool queryThemeActive();
@@ -127,6 +134,13 @@ class TrayApp {
     HICON smallIcon = nullptr;
     HICON infoIcon = nullptr;
     HICON errorIcon = nullptr;
+    // The tray's icon at the shell's small-icon size (it follows the DPI);
+    // smallIcon stands in when it cannot be loaded.
+    HICON trayIcon = nullptr;
+    // The icon file that smallIcon came from; empty for the built-in icon.
+    std::wstring iconFile;
+    // The corner window's side: 24 pixels at 96 DPI.
+    int cornerSize = CornerSize;
     std::wstring tipText;
     DWORD lastSwitchTick = 0;
     bool alphaBlendSupported = false;
@@ -149,6 +163,8 @@ class TrayApp {
     // Set while the tray menu's own modal loop runs; owner-draw requests at
     // any other time are not ours.
     bool menuShowing = false;
+    // UI thread: the look of the menu while it is open.
+    MenuLook* menuLook = nullptr;
     // Tells the watcher to leave without touching `quitting`, whose value
     // decides what the teardown does with the tray icon.
     std::atomic<bool> watcherStop{false};

@@ -1,46 +1,23 @@
 #include "tray/OwnerDraw.h"
 #include "app/Names.h"
 #include "app/Scoped.h"
-#include "app/SystemLibrary.h"
 #include "app/Texts.h"
 #include "app/TrayApp.h"
+#include "tray/MenuLook.h"
+
+#include <optional>
 
 namespace {
 
 constexpr size_t CaptionChars = 63;
+// Lengths at 96 DPI; the look of each showing scales them.
 constexpr int IconInset = 2;
-constexpr int IconSize = 16;
 constexpr int TextLeft = 25;
 constexpr int ExtraWidth = 35;
 constexpr int ExtraHeight = 4;
 constexpr int MinItemHeight = 20;
-constexpr WORD PowerIconResource = 202;
 constexpr UINT MeasureFlags = DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX;
 constexpr UINT DrawFlags = DT_SINGLELINE | DT_NOPREFIX;
-
-// The system's menu font, read afresh each time so a change of settings
-// shows at once.
-HFONT createMenuFont() {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = 500;
-    static_assert(sizeof(NONCLIENTMETRICSW) >= 500);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
-    return CreateFontIndirectW(&metrics.lfMenuFont);
-}
-
-HICON loadPowerSchemeIcon() {
-    ScopedLibrary library(loadSystemLibrary(L"powercfg.cpl"));
-    return library ? LoadIconW(library.get(), MAKEINTRESOURCEW(PowerIconResource)) : nullptr;
-}
-
-HICON loadTaskbarIcon() {
-    HWND taskbar = FindWindowW(names::TaskbarClass, nullptr);
-    if (!taskbar)
-        return nullptr;
-    WindowEntry transient(taskbar);
-    transient.load();
-    return transient.takeIcon();
-}
 
 } // namespace
 
@@ -68,41 +45,52 @@ static std::wstring itemText(ULONG_PTR data) {
     }
 }
 
-bool TrayApp::onMeasureItem(MEASUREITEMSTRUCT* item) {
-    const std::wstring text = itemText(item->itemData);
-    ScopedGdiObject font(createMenuFont());
-    WindowDC dc(mainWindow);
-    RECT measured{};
-    {
-        SelectedObject selected(dc.get(), font.get());
-        DrawTextW(dc.get(), text.c_str(), lstrlenW(text.c_str()), &measured, MeasureFlags);
+// The look of the open menu; a request outside one (a test's) gets a look
+// of its own at the system's DPI.
+class LookInUse {
+  public:
+    explicit LookInUse(TrayApp& app) {
+        if (!app.menuLook)
+            transient.emplace(app, systemDpi());
+        look = app.menuLook ? app.menuLook : &*transient;
     }
-    item->itemWidth = measured.right + ExtraWidth;
-    item->itemHeight = std::max<LONG>(measured.bottom + ExtraHeight, MinItemHeight);
+    MenuLook& operator*() { return *look; }
+    MenuLook* operator->() { return look; }
+
+  private:
+    std::optional<MenuLook> transient;
+    MenuLook* look = nullptr;
+};
+
+bool TrayApp::onMeasureItem(MEASUREITEMSTRUCT* item) {
+    LookInUse look(*this);
+    const std::wstring text = itemText(item->itemData);
+    RECT measured{};
+    DrawTextW(look->measuringDC, text.c_str(), lstrlenW(text.c_str()), &measured, MeasureFlags);
+    item->itemWidth = measured.right + look->scale(ExtraWidth);
+    item->itemHeight = std::max<LONG>(measured.bottom + look->scale(ExtraHeight), look->scale(MinItemHeight));
     return true;
 }
 
 bool TrayApp::onDrawItem(const DRAWITEMSTRUCT* item) {
+    LookInUse look(*this);
     const std::wstring text = itemText(item->itemData);
     HICON icon = nullptr;
-    ScopedIcon releasedIcon;
     switch (item->itemData) {
     case VersionItemTag:
-        icon = smallIcon;
+        icon = look->versionIcon();
         break;
     case PowerItemTag:
-        releasedIcon.reset(loadPowerSchemeIcon());
-        icon = releasedIcon.get();
+        icon = look->powerIcon();
         break;
     case TaskbarItemTag:
-        releasedIcon.reset(loadTaskbarIcon());
-        icon = releasedIcon.get();
+        icon = look->taskbarIcon();
         break;
     case AboutItemTag:
-        icon = infoIcon;
+        icon = look->infoIcon();
         break;
     case ExitItemTag:
-        icon = errorIcon;
+        icon = look->errorIcon();
         break;
     default:
         icon = reinterpret_cast<const WindowEntry*>(item->itemData)->getIcon();
@@ -111,8 +99,7 @@ bool TrayApp::onDrawItem(const DRAWITEMSTRUCT* item) {
 
     HDC dc = item->hDC;
     const RECT& rc = item->rcItem;
-    ScopedGdiObject font(createMenuFont());
-    SelectedObject selectedFont(dc, font.get());
+    SelectedObject selectedFont(dc, look->font);
 
     const bool selected =
         (item->itemState & ODS_SELECTED) && (item->itemAction & (ODA_DRAWENTIRE | ODA_SELECT));
@@ -141,12 +128,13 @@ bool TrayApp::onDrawItem(const DRAWITEMSTRUCT* item) {
     DrawTextW(dc, text.c_str(), -1, &textRect, MeasureFlags);
     const int width = textRect.right;
     const int height = textRect.bottom;
-    textRect.left = rc.left + TextLeft;
+    textRect.left = rc.left + look->scale(TextLeft);
     textRect.right = textRect.left + width;
     textRect.top = rc.top + (rc.bottom - rc.top) / 2 - height / 2;
     textRect.bottom = textRect.top + height;
     DrawTextW(dc, text.c_str(), -1, &textRect, DrawFlags);
 
-    DrawIconEx(dc, rc.left + IconInset, rc.top + IconInset, icon, IconSize, IconSize, 0, fill, DI_NORMAL);
+    const int inset = look->scale(IconInset);
+    DrawIconEx(dc, rc.left + inset, rc.top + inset, icon, look->iconSize, look->iconSize, 0, fill, DI_NORMAL);
     return true;
 }

@@ -32,7 +32,7 @@ void TrayApp::fillTrayRecord() {
     trayData.uID = TrayIconId;
     trayData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     trayData.uCallbackMessage = TrayCallbackMessage;
-    trayData.hIcon = smallIcon;
+    trayData.hIcon = trayIcon ? trayIcon : smallIcon;
     copyCut(trayData.szTip, tipText);
 }
 
@@ -55,7 +55,7 @@ NOTIFYICONDATAW TrayApp::balloonRecord(const std::wstring& text, const std::wstr
     balloon.hWnd = mainWindow;
     balloon.uID = TrayIconId;
     balloon.uFlags = NIF_ICON | NIF_INFO;
-    balloon.hIcon = smallIcon;
+    balloon.hIcon = trayIcon ? trayIcon : smallIcon;
     copyCut(balloon.szInfo, text);
     balloon.uTimeout = time;
     copyCut(balloon.szInfoTitle, title);

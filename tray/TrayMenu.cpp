@@ -2,6 +2,7 @@
 #include "app/Scoped.h"
 #include "app/Texts.h"
 #include "app/TrayApp.h"
+#include "tray/MenuLook.h"
 #include "tray/MenuSet.h"
 
 namespace {
@@ -25,10 +26,14 @@ void TrayApp::showTrayMenu() {
         return;
     POINT cursor{};
     GetCursorPos(&cursor);
+    // Measured and drawn for the monitor the menu opens on.
+    MenuLook look(*this, dpiAt(cursor));
+    menuLook = &look;
     SetForegroundWindow(mainWindow);
     menuShowing = true;
     TrackPopupMenu(menus.root, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, cursor.x, cursor.y, 0, mainWindow, nullptr);
     menuShowing = false;
+    menuLook = nullptr;
     menus.destroyAll();
     ReleaseMutex(scanMutex);
 }

@@ -1,0 +1,51 @@
+#pragma once
+#include <windows.h>
+
+class TrayApp;
+
+// What the owner-drawn items of one showing of the tray menu are measured
+// and drawn with, at the DPI of the monitor where the menu opens: the menu
+// font, a device context to measure in, the sizes, and the icons at that
+// size. Made when the menu opens and released when it closes, so that each
+// item's measuring and drawing creates nothing.
+class MenuLook {
+  public:
+    MenuLook(const TrayApp& app, UINT dpi);
+    ~MenuLook();
+    MenuLook(const MenuLook&) = delete;
+    MenuLook& operator=(const MenuLook&) = delete;
+
+    // A length given for 96 DPI, at this look's DPI.
+    int scale(int length) const { return MulDiv(length, static_cast<int>(dpi), 96); }
+
+    // The icons of the fixed items; the power and taskbar icons are loaded
+    // the first time they are drawn.
+    HICON versionIcon() const { return version; }
+    HICON infoIcon() const { return info; }
+    HICON errorIcon() const { return error; }
+    HICON powerIcon();
+    HICON taskbarIcon();
+
+    const UINT dpi;
+    const int iconSize;
+    HFONT font = nullptr;
+    HDC measuringDC = nullptr;
+
+  private:
+    HICON version = nullptr;
+    HICON info = nullptr;
+    HICON error = nullptr;
+    HICON power = nullptr;
+    HICON taskbar = nullptr;
+    bool powerLoaded = false;
+    bool taskbarLoaded = false;
+    HICON ownedIcons[5] = {};
+    HGDIOBJ previousFont = nullptr;
+    HICON own(HICON icon);
+};
+
+// The DPI of the monitor at a point of the screen.
+UINT dpiAt(POINT point);
+
+// The DPI of the system, which a program that knows no monitors' DPI sees.
+UINT systemDpi();
