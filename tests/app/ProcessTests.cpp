@@ -120,8 +120,7 @@ TEST(Program, SoakWindowsComeAndGoWhileTheMenuAndCommandsRun) {
         pumpMessages(50);
     }
     EXPECT_EQ(WaitForSingleObject(churn, 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "the churn finished";
-    TerminateProcess(churn, 0);
-    CloseHandle(churn);
+    endProcess(churn);
     EXPECT_GT(menus, 0);
     DWORD_PTR answer = 0;
     EXPECT_TRUE(SendMessageTimeoutW(corner, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));

@@ -69,33 +69,23 @@ TEST(Reentry, ACommandDuringACommandIsDropped) {
 }
 
 // Inside the menu's loop: a second right click, as another program could send.
-AppUnderTest* menuApp = nullptr;
-bool stillShowing = false;
-int menusSeen = 0;
-void CALLBACK clickAgainInsideTheMenu(HWND, UINT, UINT_PTR timer, DWORD) {
-    if (!findOwnWindow(L"#32768", nullptr))
-        return;
-    KillTimer(nullptr, timer);
-    ++menusSeen;
-    (*menuApp)->onTrayEvent(WM_RBUTTONUP);
-    stillShowing = (*menuApp)->menuShowing;
-    EndMenu();
-}
-
 TEST(Reentry, ASecondRightClickWhileTheMenuIsOpenIsDropped) {
     AppUnderTest app;
     ASSERT_TRUE(app.start());
-    menuApp = &app;
-    menusSeen = 0;
-    stillShowing = false;
-    SetTimer(nullptr, 0, 50, clickAgainInsideTheMenu);
+    int menusSeen = 0;
+    bool stillShowing = false;
+    onceOwnWindowOpens(L"#32768", [&](HWND) {
+        ++menusSeen;
+        app->onTrayEvent(WM_RBUTTONUP);
+        stillShowing = app->menuShowing;
+        EndMenu();
+    });
     SendMessageW(app->mainWindow, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
     EXPECT_EQ(menusSeen, 1) << "no nested menu";
     EXPECT_TRUE(stillShowing) << "the open menu still counts as open";
     EXPECT_FALSE(app->menuShowing);
     EXPECT_FALSE(app->busy);
     EXPECT_TRUE(lockIsFree(app->scanMutex));
-    menuApp = nullptr;
 }
 
 } // namespace

@@ -65,8 +65,7 @@ TEST(SystemLibrary, FullExecutablePathWhereModulesCannotBeRead) {
         ch = static_cast<wchar_t>(towlower(ch));
     EXPECT_NE(path.find(L"\\tests\\window_host.exe"), std::wstring::npos) << "a full path, not the bare name";
     entry.releaseIcon();
-    TerminateProcess(host, 0);
-    CloseHandle(host);
+    endProcess(host);
 }
 
 } // namespace

@@ -56,24 +56,16 @@ TEST(Dpi, TheMonitorsDpiIsTheOneSet) {
     EXPECT_EQ(dpiAt(POINT{10, 10}), expectedDpi());
 }
 
-// Reads the open menu's exit item from inside the menu's loop.
-RECT exitItem{};
-void CALLBACK readExitItem(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND popup = findOwnWindow(L"#32768", nullptr);
-    if (!popup)
-        return;
-    KillTimer(nullptr, timer);
-    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
-    GetMenuItemRect(nullptr, menu, GetMenuItemCount(menu) - 1, &exitItem);
-    EndMenu();
-}
-
 TEST(Dpi, MenuItemsAreSizedForTheDpiAndTheTextFits) {
     AppUnderTest app;
     ASSERT_TRUE(app.start());
-    exitItem = {};
+    RECT exitItem{};
     SetCursorPos(500, 400);
-    SetTimer(nullptr, 0, 50, readExitItem);
+    onceOwnWindowOpens(L"#32768", [&](HWND popup) {
+        HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+        GetMenuItemRect(nullptr, menu, GetMenuItemCount(menu) - 1, &exitItem);
+        EndMenu();
+    });
     SendMessageW(app->mainWindow, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
     const int height = exitItem.bottom - exitItem.top;
     const int width = exitItem.right - exitItem.left;
@@ -89,30 +81,16 @@ TEST(Dpi, IconsAreDrawnAtTheSizeForTheDpi) {
     MenuLook look(*app, expectedDpi());
     app->menuLook = &look;
     const int width = scaled(200), height = scaled(40);
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ previous = SelectObject(dc, bitmap);
-    DRAWITEMSTRUCT item{};
-    item.CtlType = ODT_MENU;
-    item.itemData = ExitItemTag;
-    item.itemAction = ODA_DRAWENTIRE;
-    item.hDC = dc;
-    item.rcItem = {0, 0, width, height};
-    app->onDrawItem(&item);
+    DrawnItem item(*app, ExitItemTag, width, height);
     app->menuLook = nullptr;
     const COLORREF background = GetSysColor(COLOR_MENU);
     int left = width, right = -1;
     for (int x = 0; x < scaled(25); ++x)
         for (int y = 0; y < height; ++y)
-            if (GetPixel(dc, x, y) != background) {
+            if (item.pixel(x, y) != background) {
                 left = std::min(left, x);
                 right = std::max(right, x);
             }
-    SelectObject(dc, previous);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
     const int drawn = right - left + 1;
     EXPECT_LE(drawn, scaled(16));
     EXPECT_GE(drawn, scaled(16) - scaled(4)) << "the icon was drawn " << drawn << " wide";
@@ -129,22 +107,15 @@ TEST(Dpi, TrayIconAndCornerWindowFollowTheDpi) {
     EXPECT_EQ(frame.top, app->workArea.bottom - scaled(CornerSize));
 }
 
-HWND openDialog = nullptr;
-LOGFONTW dialogFont{};
-void CALLBACK readDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = findOwnWindow(L"#32770", nullptr);
-    if (!dialog)
-        return;
-    KillTimer(nullptr, timer);
-    openDialog = dialog;
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof(dialogFont),
-               &dialogFont);
-    EndDialog(dialog, -1);
-}
-
 TEST(Dpi, TheTransparencyDialogsFontFollowsTheDpi) {
-    openDialog = nullptr;
-    SetTimer(nullptr, 0, 50, readDialog);
+    HWND openDialog = nullptr;
+    LOGFONTW dialogFont{};
+    onceOwnWindowOpens(L"#32770", [&](HWND dialog) {
+        openDialog = dialog;
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof(dialogFont),
+                   &dialogFont);
+        EndDialog(dialog, -1);
+    });
     DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(DialogResource), nullptr,
                     transparencyDialogProc, 0);
     ASSERT_NE(openDialog, nullptr);

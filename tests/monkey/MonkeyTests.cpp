@@ -101,13 +101,8 @@ class Monkey {
     }
 
     ~Monkey() {
-        for (HANDLE process : {program, churn}) {
-            if (!process)
-                continue;
-            TerminateProcess(process, 0);
-            WaitForSingleObject(process, 10000);
-            CloseHandle(process);
-        }
+        endProcess(program);
+        endProcess(churn);
         if (settled)
             CloseHandle(settled);
     }

@@ -155,6 +155,56 @@ HANDLE launch(const std::wstring& command) {
     return info.hProcess;
 }
 
+void endProcess(HANDLE process) {
+    if (!process)
+        return;
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 10000);
+    CloseHandle(process);
+}
+
+namespace {
+const wchar_t* awaitedClass = nullptr;
+std::function<void(HWND)> awaitedAction;
+
+void CALLBACK pollForOwnWindow(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND window = findOwnWindow(awaitedClass, nullptr);
+    if (!window)
+        return;
+    KillTimer(nullptr, timer);
+    auto act = std::move(awaitedAction);
+    act(window);
+}
+} // namespace
+
+void onceOwnWindowOpens(const wchar_t* className, std::function<void(HWND)> act) {
+    awaitedClass = className;
+    awaitedAction = std::move(act);
+    SetTimer(nullptr, 0, 50, pollForOwnWindow);
+}
+
+DrawnItem::DrawnItem(TrayApp& app, ULONG_PTR itemData, int width, int height, UINT state, UINT action) {
+    HDC screen = GetDC(nullptr);
+    dc = CreateCompatibleDC(screen);
+    bitmap = CreateCompatibleBitmap(screen, width, height);
+    ReleaseDC(nullptr, screen);
+    previous = SelectObject(dc, bitmap);
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_MENU;
+    item.itemData = itemData;
+    item.itemState = state;
+    item.itemAction = action;
+    item.hDC = dc;
+    item.rcItem = {0, 0, width, height};
+    app.onDrawItem(&item);
+}
+
+DrawnItem::~DrawnItem() {
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+}
+
 HANDLE launchProgram(const wchar_t* folder) {
     std::wstring path = testFolder() + L"..\\mossgate.exe";
     if (folder) {
@@ -186,13 +236,8 @@ HostAndProgram::HostAndProgram(int count, const wchar_t* flags, const wchar_t* p
 }
 
 HostAndProgram::~HostAndProgram() {
-    for (HANDLE process : {program, host}) {
-        if (!process)
-            continue;
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 10000);
-        CloseHandle(process);
-    }
+    endProcess(program);
+    endProcess(host);
 }
 
 bool HostAndProgram::ready() const {

@@ -84,6 +84,30 @@ class BareApp {
 
 // Runs `command` as a child process and returns its handle.
 HANDLE launch(const std::wstring& command);
+// Ends a child process, waits for it and closes its handle.
+void endProcess(HANDLE process);
+
+// Runs `act` once, from inside the modal loop about to run (a menu's or a
+// dialog's), as soon as a visible window of this process of the class
+// `className` is up: "#32768" for a menu, "#32770" for a dialog.
+void onceOwnWindowOpens(const wchar_t* className, std::function<void(HWND)> act);
+
+// An owner-drawn item of the tray menu drawn by `app` into a bitmap of the
+// given size, whose pixels can be read back.
+class DrawnItem {
+  public:
+    DrawnItem(TrayApp& app, ULONG_PTR itemData, int width, int height, UINT state = 0,
+              UINT action = ODA_DRAWENTIRE);
+    ~DrawnItem();
+    DrawnItem(const DrawnItem&) = delete;
+    DrawnItem& operator=(const DrawnItem&) = delete;
+    COLORREF pixel(int x, int y) const { return GetPixel(dc, x, y); }
+
+  private:
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previous = nullptr;
+};
 
 // Starts mossgate.exe as a user does. With a folder name, from a copy of the
 // executable alone in that folder beside the tests.

@@ -177,8 +177,7 @@ TEST(Scan, HideWaitingForABusyWindowKeepsItInHiddenWindows) {
     EXPECT_EQ(entryFor(app->hiddenWindows, window), entry);
     app->restoreHiddenWindows();
     EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != FALSE; }));
-    TerminateProcess(host, 0);
-    CloseHandle(host);
+    endProcess(host);
 }
 
 TEST(Scan, HungWindowDelaysAPassOnlyBoundedly) {
@@ -196,8 +195,7 @@ TEST(Scan, HungWindowDelaysAPassOnlyBoundedly) {
     // bound here only catches a pass that waits on the window for good.
     EXPECT_LT(elapsed, 4000u);
     EXPECT_TRUE(isListed(app->visibleWindows, hung));
-    TerminateProcess(host, 0);
-    CloseHandle(host);
+    endProcess(host);
 }
 
 TEST(Watcher, ScansForTheApplicationItIsGiven) {
@@ -228,8 +226,7 @@ TEST(Watcher, TeardownWaitsForASlowPass) {
             app->quitting = true;
         app.shutDown();
     }
-    TerminateProcess(host, 0);
-    CloseHandle(host);
+    endProcess(host);
 }
 
 } // namespace

@@ -30,21 +30,14 @@ TEST(Transparency, TaskbarNeverFainterThan51) {
 
 // Drives the real dialog: `act` runs inside its modal loop once it is up.
 struct DialogRun {
-    static std::function<void(HWND)> act;
     static HWND dialog;
-    static void CALLBACK poll(HWND, UINT, UINT_PTR timer, DWORD) {
-        HWND found = findOwnWindow(L"#32770", nullptr);
-        if (!found)
-            return;
-        KillTimer(nullptr, timer);
-        dialog = found;
-        act(found);
-    }
     // Whatever opens the dialog next meets `action`.
     static void arm(std::function<void(HWND)> action) {
-        act = std::move(action);
         dialog = nullptr;
-        SetTimer(nullptr, 0, 50, poll);
+        onceOwnWindowOpens(L"#32770", [action](HWND found) {
+            dialog = found;
+            action(found);
+        });
     }
     static INT_PTR run(std::function<void(HWND)> action) {
         arm(std::move(action));
@@ -52,7 +45,6 @@ struct DialogRun {
                                transparencyDialogProc, 0);
     }
 };
-std::function<void(HWND)> DialogRun::act;
 HWND DialogRun::dialog;
 
 void typeAndPress(HWND dialog, const wchar_t* text, WPARAM key) {
@@ -365,8 +357,7 @@ TEST(Commands, FullScreenAndBackOnAnotherProgramsWindow) {
         return !IsZoomed(window) && origin.x == work.left && origin.y == work.top;
     })) << "the client area starts at the origin";
     entry.releaseIcon();
-    TerminateProcess(host, 0);
-    CloseHandle(host);
+    endProcess(host);
 }
 
 } // namespace

@@ -42,25 +42,9 @@ TEST(OwnerDraw, MeasuresTextWidthPlus35AndAtLeast20High) {
 }
 
 COLORREF drawAndSample(TrayApp& app, bool themeActive, UINT state, UINT action, POINT at) {
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 40);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ previous = SelectObject(dc, bitmap);
-    DRAWITEMSTRUCT item{};
-    item.CtlType = ODT_MENU;
-    item.itemData = AboutItemTag;
-    item.itemState = state;
-    item.itemAction = action;
-    item.hDC = dc;
-    item.rcItem = {0, 0, 200, 40};
     app.themeActive = themeActive;
-    app.onDrawItem(&item);
-    const COLORREF pixel = GetPixel(dc, at.x, at.y);
-    SelectObject(dc, previous);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    return pixel;
+    DrawnItem drawn(app, AboutItemTag, 200, 40, state, action);
+    return drawn.pixel(at.x, at.y);
 }
 
 TEST(OwnerDraw, FillAndFrameFollowSelectionAndTheme) {

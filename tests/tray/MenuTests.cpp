@@ -213,22 +213,6 @@ TEST(Menu, SecondBuildReplacesMenuWindows) {
     EXPECT_EQ(app->menuWindows.front().window, tracked.windows.back()->get());
 }
 
-// Reads the open tray menu from inside its own modal loop, then closes it.
-std::vector<MenuItem> shownItems;
-UINT measuredHeight = 0;
-void CALLBACK readOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND popup = findOwnWindow(L"#32768", nullptr);
-    if (!popup)
-        return;
-    KillTimer(nullptr, timer);
-    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
-    shownItems = readMenu(menu);
-    RECT item{};
-    if (GetMenuItemRect(nullptr, menu, 0, &item))
-        measuredHeight = item.bottom - item.top;
-    EndMenu();
-}
-
 TEST(Menu, RightClickShowsTheMenuAndReleasesTheLockAfterwards) {
     AppUnderTest app;
     ASSERT_TRUE(app.start());
@@ -237,8 +221,16 @@ TEST(Menu, RightClickShowsTheMenuAndReleasesTheLockAfterwards) {
         MutexLock lock(app->scanMutex);
         return isListed(app->visibleWindows, window.get());
     });
-    shownItems.clear();
-    SetTimer(nullptr, 0, 100, readOpenMenu);
+    std::vector<MenuItem> shownItems;
+    UINT measuredHeight = 0;
+    onceOwnWindowOpens(L"#32768", [&](HWND popup) {
+        HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+        shownItems = readMenu(menu);
+        RECT item{};
+        if (GetMenuItemRect(nullptr, menu, 0, &item))
+            measuredHeight = item.bottom - item.top;
+        EndMenu();
+    });
     SendMessageW(app->mainWindow, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
     ASSERT_FALSE(shownItems.empty());
     EXPECT_EQ(shownItems.front().id, VersionCommand);
@@ -256,50 +248,41 @@ TEST(Menu, RightClickShowsTheMenuAndReleasesTheLockAfterwards) {
 
 // Owner-draw requests that any program can send while the menu is open: only
 // one in our own memory, for a menu item, naming an item of this menu, counts.
-AppUnderTest* hostileApp = nullptr;
-UINT validWidth = 0, buttonWidth = 0, strangerWidth = 0;
-void CALLBACK sendOwnerDrawRequests(HWND, UINT, UINT_PTR timer, DWORD) {
-    if (!findOwnWindow(L"#32768", nullptr))
-        return;
-    KillTimer(nullptr, timer);
-    HWND corner = (*hostileApp)->mainWindow;
-    MEASUREITEMSTRUCT valid{};
-    valid.CtlType = ODT_MENU;
-    valid.itemData = VersionItemTag;
-    SendMessageW(corner, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&valid));
-    MEASUREITEMSTRUCT button = valid;
-    button.itemWidth = 0;
-    button.CtlType = ODT_BUTTON;
-    SendMessageW(corner, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&button));
-    MEASUREITEMSTRUCT stranger = valid;
-    stranger.itemWidth = 0;
-    stranger.itemData = 0x12345678; // no item of this menu: not an entry to read
-    SendMessageW(corner, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&stranger));
-    DRAWITEMSTRUCT strangerDraw{};
-    strangerDraw.CtlType = ODT_MENU;
-    strangerDraw.itemData = 0x12345678;
-    SendMessageW(corner, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&strangerDraw));
-    for (LPARAM pointer : {LPARAM(1), LPARAM(0x10), LPARAM(-1)}) {
-        SendMessageW(corner, WM_MEASUREITEM, 0, pointer);
-        SendMessageW(corner, WM_DRAWITEM, 0, pointer);
-    }
-    validWidth = valid.itemWidth;
-    buttonWidth = button.itemWidth;
-    strangerWidth = stranger.itemWidth;
-    EndMenu();
-}
-
 TEST(Menu, OwnerDrawRequestsCountOnlyForItemsOfTheOpenMenu) {
     AppUnderTest app;
     ASSERT_TRUE(app.start());
-    hostileApp = &app;
-    validWidth = buttonWidth = strangerWidth = 0;
-    SetTimer(nullptr, 0, 50, sendOwnerDrawRequests);
+    UINT validWidth = 0, buttonWidth = 0, strangerWidth = 0;
+    HWND corner = app->mainWindow;
+    onceOwnWindowOpens(L"#32768", [&](HWND) {
+        MEASUREITEMSTRUCT valid{};
+        valid.CtlType = ODT_MENU;
+        valid.itemData = VersionItemTag;
+        SendMessageW(corner, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&valid));
+        MEASUREITEMSTRUCT button = valid;
+        button.itemWidth = 0;
+        button.CtlType = ODT_BUTTON;
+        SendMessageW(corner, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&button));
+        MEASUREITEMSTRUCT stranger = valid;
+        stranger.itemWidth = 0;
+        stranger.itemData = 0x12345678; // no item of this menu: not an entry to read
+        SendMessageW(corner, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&stranger));
+        DRAWITEMSTRUCT strangerDraw{};
+        strangerDraw.CtlType = ODT_MENU;
+        strangerDraw.itemData = 0x12345678;
+        SendMessageW(corner, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&strangerDraw));
+        for (LPARAM pointer : {LPARAM(1), LPARAM(0x10), LPARAM(-1)}) {
+            SendMessageW(corner, WM_MEASUREITEM, 0, pointer);
+            SendMessageW(corner, WM_DRAWITEM, 0, pointer);
+        }
+        validWidth = valid.itemWidth;
+        buttonWidth = button.itemWidth;
+        strangerWidth = stranger.itemWidth;
+        EndMenu();
+    });
     SendMessageW(app->mainWindow, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
     EXPECT_GT(validWidth, 35u) << "a request for an item of the open menu is measured";
     EXPECT_EQ(buttonWidth, 0u) << "not a menu item";
     EXPECT_EQ(strangerWidth, 0u) << "not an item of this menu";
-    hostileApp = nullptr;
 }
 
 } // namespace
