@@ -55,8 +55,9 @@ void Rescue::startGuardian() {
     wchar_t path[MAX_PATH] = {};
     if (!GetModuleFileNameW(nullptr, path, MAX_PATH))
         return;
-    std::wstring command = L"\"" + std::wstring(path) + L"\" " + names::GuardianSwitch + L" " +
-                           std::to_wstring(GetCurrentProcessId());
+    wchar_t processId[16];
+    wsprintfW(processId, L"%lu", GetCurrentProcessId());
+    std::wstring command = L"\"" + std::wstring(path) + L"\" " + names::GuardianSwitch + L" " + processId;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};

@@ -30,6 +30,7 @@ TrayApp::TrayApp(HINSTANCE moduleInstance) : instance(moduleInstance) {
     errorIcon = loadIconAt(nullptr, IDI_ERROR, 16, LR_SHARED);
     tipText = texts::ProductName;
     themeActive = queryThemeActive();
+    acceptIconAnswers(true);
 
     OSVERSIONINFOW version;
     if (readOsVersion(version))
@@ -170,6 +171,7 @@ void TrayApp::stopWatcher() {
 }
 
 TrayApp::~TrayApp() {
+    acceptIconAnswers(false);
     // The watcher may still be in a pass (a hung window costs it up to half a
     // second), so it must be gone before the lists are freed.
     stopWatcher();

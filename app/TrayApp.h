@@ -33,6 +33,7 @@
 #include <atomic>
 #include <list>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/Names.h"
@@ -107,6 +108,11 @@ class TrayApp {
     void restoreHiddenWindows();
     static bool switchAllowed(DWORD now, DWORD lastSwitch);
 
+    // Window icons: asked for when the menu is built, answered later.
+    void requestIcons();
+    void onIconAnswer(HWND window, HICON icon);
+    void acceptIconAnswers(bool accept);
+
     // Menu.
     void showTrayMenu();
     bool buildTrayMenu(MenuSet& menus);
@@ -165,6 +171,8 @@ class TrayApp {
     bool menuShowing = false;
     // UI thread: the look of the menu while it is open.
     MenuLook* menuLook = nullptr;
+    // UI thread: windows asked for their icon that have not answered yet.
+    std::unordered_set<HWND> iconRequests;
     // Tells the watcher to leave without touching `quitting`, whose value
     // decides what the teardown does with the tray icon.
     std::atomic<bool> watcherStop{false};

@@ -64,7 +64,11 @@ bool WindowEntry::refresh() {
         else
             hidden = true;
     }
-    (void)fetchIcon();
+    // The window itself is asked for its icon only when the menu is built
+    // (TrayApp::requestIcons): asking on every pass would wake its program
+    // ten times a second. Until it answers, the class's icon serves.
+    if (iconAnswerTick == 0)
+        (void)applyIconAnswer(nullptr);
     caption = readWindowText(hwnd);
     return true;
 }
@@ -74,7 +78,13 @@ bool WindowEntry::fetchIcon() {
     if (!SendMessageTimeoutW(hwnd, WM_GETICON, ICON_SMALL, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, IconReplyTimeout,
                              &answer))
         answer = 0;
-    HICON found = reinterpret_cast<HICON>(answer);
+    const bool found = applyIconAnswer(reinterpret_cast<HICON>(answer));
+    iconAnswerTick = GetTickCount() | 1;
+    return found;
+}
+
+bool WindowEntry::applyIconAnswer(HICON answer) {
+    HICON found = answer;
     if (!found)
         found = reinterpret_cast<HICON>(GetClassLongPtrW(hwnd, GCLP_HICONSM));
     if (!found)
@@ -84,6 +94,15 @@ bool WindowEntry::fetchIcon() {
     icon = found;
     ownsIcon = false;
     return true;
+}
+
+void WindowEntry::noteIconAnswer(HICON answer) {
+    (void)applyIconAnswer(answer);
+    iconAnswerTick = GetTickCount() | 1; // never 0, which means "never answered"
+}
+
+bool WindowEntry::iconStale(DWORD now, DWORD freshFor) const {
+    return iconAnswerTick == 0 || now - iconAnswerTick >= freshFor;
 }
 
 bool WindowEntry::queryExePath() {

@@ -12,7 +12,17 @@ class WindowEntry {
     void load();
     bool refresh();
     bool queryExePath();
+    // Asks the window for its small icon and waits (at most 500 ms) for the
+    // answer; the program itself asks without waiting (noteIconAnswer).
     bool fetchIcon();
+    // Takes the window's answer to WM_GETICON (null: none), falling back to
+    // the class's icon; false when neither has one.
+    bool applyIconAnswer(HICON answer);
+    // The window has answered WM_GETICON: takes the answer and notes when.
+    void noteIconAnswer(HICON answer);
+    // Whether the window's own icon was last asked for `freshFor` ms ago or
+    // more, or never.
+    bool iconStale(DWORD now, DWORD freshFor) const;
 
     // Destroys the icon only when the entry owns it (the executable's icon).
     void releaseIcon();
@@ -52,8 +62,9 @@ class WindowEntry {
     bool ownsIcon = false;
     bool fullScreen = false;
     WINDOWPLACEMENT savedPlacement{};
-    DWORD hideTick = 0;      // when toggleHidden last asked the window to hide
-    bool hideLanded = false; // the window has been seen hidden since
+    DWORD hideTick = 0;       // when toggleHidden last asked the window to hide
+    bool hideLanded = false;  // the window has been seen hidden since
+    DWORD iconAnswerTick = 0; // when the window last answered WM_GETICON; 0: never
 };
 
 // Deletes a list entry together with the icon it owns.

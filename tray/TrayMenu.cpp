@@ -50,6 +50,7 @@ bool TrayApp::buildTrayMenu(MenuSet& menus) {
     DeleteMenu(root, 0, MF_BYPOSITION);
 
     waitHandlingSentMessages(scanMutex);
+    requestIcons();
     menuWindows.clear();
     UINT index = 0;
     // Window items stop at 127 so that no two items, nor an item and the

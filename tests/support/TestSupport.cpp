@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 #include "app/Names.h"
+#include "app/Scoped.h"
 #include "tracking/WindowCalls.h"
 
 #include <map>
@@ -88,6 +89,71 @@ void TestWindow::answerIcon(HICON icon) {
 
 void TestWindow::onMessage(UINT message, std::function<void()> action) {
     messageHooks[{hwnd, message}] = std::move(action);
+}
+
+namespace {
+constexpr wchar_t ThreadWindowClass[] = L"mossgate_test_thread_window";
+constexpr UINT CloseThreadWindow = WM_APP + 7;
+} // namespace
+
+ThreadWindow::ThreadWindow(const std::wstring& text) : caption(text) {
+    created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    release = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    thread = CreateThread(nullptr, 0, run, this, 0, nullptr);
+    WaitForSingleObject(created, 10000);
+}
+
+ThreadWindow::~ThreadWindow() {
+    SetEvent(release);
+    PostMessageW(hwnd, CloseThreadWindow, 0, 0);
+    waitFor([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 10000);
+    for (HANDLE h : {thread, created, release})
+        CloseHandle(h);
+}
+
+void ThreadWindow::holdIconAnswers(bool hold) {
+    if (hold)
+        ResetEvent(release);
+    else
+        SetEvent(release);
+}
+
+DWORD WINAPI ThreadWindow::run(void* parameter) {
+    auto* self = static_cast<ThreadWindow*>(parameter);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = ThreadWindowClass;
+    RegisterClassExW(&windowClass); // fails harmlessly once it exists
+    self->hwnd =
+        CreateWindowExW(0, ThreadWindowClass, self->caption.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 200,
+                        200, 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(self->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    SetEvent(self->created);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.message == CloseThreadWindow) {
+            DestroyWindow(self->hwnd);
+            break;
+        }
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+LRESULT CALLBACK ThreadWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<ThreadWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && message == WM_GETICON && wParam == ICON_SMALL) {
+        ++self->requests;
+        ++self->inHandler;
+        // Busy with this request; other sent messages (a caption read, which
+        // for another process's window sends nothing) are still answered.
+        waitHandlingSentMessages(self->release);
+        --self->inHandler;
+        return reinterpret_cast<LRESULT>(self->answer.load());
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 AppUnderTest::AppUnderTest() {

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -44,6 +46,37 @@ class TestWindow {
 
   private:
     HWND hwnd = nullptr;
+};
+
+// A top-level window owned by a thread of its own, which answers WM_GETICON
+// as it is told and counts the requests. Wine passes WM_GETICON between
+// threads as Windows does between processes, so this stands for another
+// program's window where that matters.
+class ThreadWindow {
+  public:
+    explicit ThreadWindow(const std::wstring& caption);
+    ~ThreadWindow();
+    ThreadWindow(const ThreadWindow&) = delete;
+    ThreadWindow& operator=(const ThreadWindow&) = delete;
+    HWND get() const { return hwnd; }
+    void answerIcon(HICON icon) { answer = icon; }
+    // While held, the window's thread stays inside its WM_GETICON handling,
+    // as a busy program's does.
+    void holdIconAnswers(bool hold);
+    LONG iconRequests() const { return requests; }
+    bool answering() const { return inHandler == 0; }
+
+  private:
+    static DWORD WINAPI run(void* self);
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    std::wstring caption;
+    HANDLE thread = nullptr;
+    HANDLE created = nullptr;
+    HANDLE release = nullptr;
+    HWND hwnd = nullptr;
+    std::atomic<HICON> answer{nullptr};
+    std::atomic<LONG> requests{0};
+    std::atomic<LONG> inHandler{0};
 };
 
 // Registers a window class of the given name with the test procedure and an

@@ -57,10 +57,11 @@ TEST(Entry, FollowsTheWindowsSmallIconWithoutDestroyingIt) {
     window.answerIcon(first);
     WindowEntry entry(window.get());
     entry.refresh();
+    entry.fetchIcon();
     EXPECT_EQ(entry.getIcon(), first);
     EXPECT_FALSE(entry.getOwnsIcon());
     window.answerIcon(second);
-    entry.refresh();
+    entry.fetchIcon();
     EXPECT_EQ(entry.getIcon(), second);
     EXPECT_TRUE(iconAlive(first)) << "the window's own icon is never destroyed";
     DestroyIcon(first);
@@ -92,7 +93,7 @@ TEST(Entry, ExecutableIconIsOwnedAndReplacedOnceTheWindowHasOne) {
 
     HICON own = makeIcon(0x55);
     window.answerIcon(own);
-    entry.refresh();
+    entry.fetchIcon();
     EXPECT_EQ(entry.getIcon(), own);
     EXPECT_FALSE(iconAlive(fileIcon)) << "the replaced executable icon is destroyed";
     DestroyIcon(own);
