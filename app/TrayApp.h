@@ -107,6 +107,8 @@ class TrayApp {
     void switchDesktop();
     void restoreHiddenWindows();
     static bool switchAllowed(DWORD now, DWORD lastSwitch);
+    // Takes scanMutex for the UI thread (see uiWaiting); the caller releases it.
+    void lockForUi();
 
     // Window icons: asked for when the menu is built, answered later.
     void requestIcons();
@@ -176,6 +178,9 @@ class TrayApp {
     // Tells the watcher to leave without touching `quitting`, whose value
     // decides what the teardown does with the tray icon.
     std::atomic<bool> watcherStop{false};
+    // Set while the UI thread waits for scanMutex: a pass in progress then
+    // ends its walk early, so the user never waits for a whole pass.
+    std::atomic<bool> uiWaiting{false};
     // Tells the guardian process which windows are hidden, for the case
     // that this process dies without its teardown.
     Rescue rescue;
@@ -199,6 +204,18 @@ class BusyScope {
   private:
     bool& busy;
     bool first;
+};
+
+// Holds scanMutex for the UI thread from construction to scope exit.
+class UiLock {
+  public:
+    explicit UiLock(TrayApp& app);
+    ~UiLock();
+    UiLock(const UiLock&) = delete;
+    UiLock& operator=(const UiLock&) = delete;
+
+  private:
+    HANDLE mutex;
 };
 
 // What the transparency dialog answers: only an OK with a number is given.

@@ -13,7 +13,8 @@ constexpr DWORD PassPeriod = 100;
 
 // The z-order walk holds the scan mutex, which the menu waits for. While
 // other programs restack their windows the walk can meet a window twice or
-// keep meeting new ones; it stops after this many steps or this long.
+// keep meeting new ones; it stops after this many steps or this long, and at
+// once when the UI thread waits for the mutex.
 constexpr size_t MaxWalkSteps = 20000;
 constexpr DWORD MaxWalkTime = 2000;
 
@@ -72,7 +73,7 @@ void TrayApp::scanDesktop() {
     size_t steps = 0;
     bool walkComplete = true;
     for (HWND window = GetTopWindow(GetDesktopWindow()); window; window = GetWindow(window, GW_HWNDNEXT)) {
-        if (++steps > MaxWalkSteps || GetTickCount() - passStart > MaxWalkTime) {
+        if (++steps > MaxWalkSteps || GetTickCount() - passStart > MaxWalkTime || uiWaiting) {
             walkComplete = false;
             break;
         }
@@ -110,6 +111,20 @@ void TrayApp::scanDesktop() {
 
     if (hiddenChanged)
         rescue.publish(hiddenWindows);
+}
+
+void TrayApp::lockForUi() {
+    uiWaiting = true;
+    (void)waitHandlingSentMessages(scanMutex);
+    uiWaiting = false;
+}
+
+UiLock::UiLock(TrayApp& app) : mutex(app.scanMutex) {
+    app.lockForUi();
+}
+
+UiLock::~UiLock() {
+    ReleaseMutex(mutex);
 }
 
 DWORD WINAPI watcherThreadProc(void* parameter) {

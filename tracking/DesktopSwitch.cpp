@@ -33,7 +33,7 @@ void TrayApp::switchDesktop() {
     // Taken on entry, so that no second switch starts before this one ends.
     lastSwitchTick = now;
     {
-        MutexLock lock(scanMutex);
+        UiLock lock(*this);
         // The lists are taken over first: the loops below call into other
         // programs' windows and work on these copies only.
         std::list<WindowEntry*> wasVisible;

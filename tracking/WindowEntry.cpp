@@ -102,7 +102,7 @@ void WindowEntry::noteIconAnswer(HICON answer) {
 }
 
 bool WindowEntry::iconStale(DWORD now, DWORD freshFor) const {
-    return iconAnswerTick == 0 || now - iconAnswerTick >= freshFor;
+    return !iconUnavailable && (iconAnswerTick == 0 || now - iconAnswerTick >= freshFor);
 }
 
 bool WindowEntry::queryExePath() {

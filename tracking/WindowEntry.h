@@ -23,6 +23,8 @@ class WindowEntry {
     // Whether the window's own icon was last asked for `freshFor` ms ago or
     // more, or never.
     bool iconStale(DWORD now, DWORD freshFor) const;
+    // The window cannot be asked for its icon; its class's serves from now on.
+    void noteIconUnavailable() { iconUnavailable = true; }
 
     // Destroys the icon only when the entry owns it (the executable's icon).
     void releaseIcon();
@@ -65,6 +67,7 @@ class WindowEntry {
     DWORD hideTick = 0;       // when toggleHidden last asked the window to hide
     bool hideLanded = false;  // the window has been seen hidden since
     DWORD iconAnswerTick = 0; // when the window last answered WM_GETICON; 0: never
+    bool iconUnavailable = false;
 };
 
 // Deletes a list entry together with the icon it owns.

@@ -63,6 +63,9 @@ MenuLook::MenuLook(const TrayApp& app, UINT lookDpi)
     measuringDC = CreateCompatibleDC(nullptr);
     if (measuringDC && font)
         previousFont = SelectObject(measuringDC, font);
+    TEXTMETRICW metrics{};
+    if (measuringDC && GetTextMetricsW(measuringDC, &metrics))
+        lineHeight = metrics.tmHeight;
     if (iconSize == BaseIconSize) {
         version = app.smallIcon;
         info = app.infoIcon;
@@ -82,6 +85,13 @@ MenuLook::MenuLook(const TrayApp& app, UINT lookDpi)
 }
 
 MenuLook::~MenuLook() {
+    if (iconDC) {
+        if (previousImage)
+            SelectObject(iconDC, previousImage);
+        DeleteDC(iconDC);
+    }
+    for (const DrawnIcon& drawn : drawnIcons)
+        DeleteObject(drawn.image);
     if (measuringDC) {
         if (previousFont)
             SelectObject(measuringDC, previousFont);
@@ -124,4 +134,34 @@ HICON MenuLook::taskbarIcon() {
         }
     }
     return taskbar;
+}
+
+void MenuLook::drawIcon(HDC dc, int x, int y, HICON icon, HBRUSH background) {
+    if (!icon)
+        return;
+    HBITMAP image = nullptr;
+    for (const DrawnIcon& drawn : drawnIcons)
+        if (drawn.icon == icon && drawn.background == background)
+            image = drawn.image;
+    if (!iconDC && !(iconDC = CreateCompatibleDC(dc)))
+        return;
+    if (!image) {
+        image = CreateCompatibleBitmap(dc, iconSize, iconSize);
+        if (!image) {
+            DrawIconEx(dc, x, y, icon, iconSize, iconSize, 0, nullptr, DI_NORMAL);
+            return;
+        }
+        HGDIOBJ before = SelectObject(iconDC, image);
+        if (!previousImage)
+            previousImage = before;
+        const RECT square{0, 0, iconSize, iconSize};
+        FillRect(iconDC, &square, background);
+        DrawIconEx(iconDC, 0, 0, icon, iconSize, iconSize, 0, nullptr, DI_NORMAL);
+        drawnIcons.push_back({icon, background, image});
+    } else {
+        HGDIOBJ before = SelectObject(iconDC, image);
+        if (!previousImage)
+            previousImage = before;
+    }
+    BitBlt(dc, x, y, iconSize, iconSize, iconDC, 0, 0, SRCCOPY);
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <vector>
+
 class TrayApp;
 
 // What the owner-drawn items of one showing of the tray menu are measured
@@ -26,10 +28,18 @@ class MenuLook {
     HICON powerIcon();
     HICON taskbarIcon();
 
+    // Draws `icon` at (x, y) over `background`, with which the item is
+    // filled. Each icon is drawn once per background and showing and copied
+    // from then on: a menu redraws its items as the pointer moves.
+    void drawIcon(HDC dc, int x, int y, HICON icon, HBRUSH background);
+
     const UINT dpi;
     const int iconSize;
     HFONT font = nullptr;
     HDC measuringDC = nullptr;
+    // The height of a line of text in the font, as a single-line DrawTextW
+    // measures it.
+    int lineHeight = 0;
 
   private:
     HICON version = nullptr;
@@ -42,6 +52,15 @@ class MenuLook {
     HICON ownedIcons[5] = {};
     HGDIOBJ previousFont = nullptr;
     HICON own(HICON icon);
+
+    struct DrawnIcon {
+        HICON icon;
+        HBRUSH background;
+        HBITMAP image;
+    };
+    std::vector<DrawnIcon> drawnIcons;
+    HDC iconDC = nullptr;
+    HGDIOBJ previousImage = nullptr;
 };
 
 // The DPI of the monitor at a point of the screen.

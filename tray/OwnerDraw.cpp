@@ -124,17 +124,16 @@ bool TrayApp::onDrawItem(const DRAWITEMSTRUCT* item) {
         LineTo(dc, rc.left, rc.top);
     }
 
+    // The line, centred; it runs to the item's right edge, which the
+    // measured width keeps it within.
     RECT textRect{};
-    DrawTextW(dc, text.c_str(), -1, &textRect, MeasureFlags);
-    const int width = textRect.right;
-    const int height = textRect.bottom;
     textRect.left = rc.left + look->scale(TextLeft);
-    textRect.right = textRect.left + width;
-    textRect.top = rc.top + (rc.bottom - rc.top) / 2 - height / 2;
-    textRect.bottom = textRect.top + height;
+    textRect.right = rc.right;
+    textRect.top = rc.top + (rc.bottom - rc.top) / 2 - look->lineHeight / 2;
+    textRect.bottom = textRect.top + look->lineHeight;
     DrawTextW(dc, text.c_str(), -1, &textRect, DrawFlags);
 
     const int inset = look->scale(IconInset);
-    DrawIconEx(dc, rc.left + inset, rc.top + inset, icon, look->iconSize, look->iconSize, 0, fill, DI_NORMAL);
+    look->drawIcon(dc, rc.left + inset, rc.top + inset, icon, fill);
     return true;
 }

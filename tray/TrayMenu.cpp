@@ -49,7 +49,7 @@ bool TrayApp::buildTrayMenu(MenuSet& menus) {
     menus.root = root;
     DeleteMenu(root, 0, MF_BYPOSITION);
 
-    waitHandlingSentMessages(scanMutex);
+    lockForUi();
     requestIcons();
     menuWindows.clear();
     UINT index = 0;

@@ -45,7 +45,7 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
         window = item.window;
     }
 
-    MutexLock lock(scanMutex);
+    UiLock lock(*this);
     auto inVisible = findIn(visibleWindows, entry);
     auto inHidden = findIn(hiddenWindows, entry);
     // The entry found by identity must still track the window the user chose:

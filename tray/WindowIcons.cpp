@@ -48,9 +48,13 @@ void TrayApp::requestIcons() {
         if (!entry->iconStale(now, IconFreshFor) || iconRequests.count(window))
             continue;
         iconRequests.insert(window);
-        if (!SendMessageCallbackW(window, WM_GETICON, ICON_SMALL, 0, iconAnswered,
-                                  reinterpret_cast<ULONG_PTR>(this)))
-            iconRequests.erase(window); // Wine does not pass WM_GETICON to other processes
+        if (SendMessageCallbackW(window, WM_GETICON, ICON_SMALL, 0, iconAnswered,
+                                 reinterpret_cast<ULONG_PTR>(this)))
+            continue;
+        // Refused (a program running as administrator; under Wine, any other
+        // program): it will not answer later either, so it is not asked again.
+        iconRequests.erase(window);
+        entry->noteIconUnavailable();
     }
     const DWORD start = GetTickCount();
     while (!iconRequests.empty()) {

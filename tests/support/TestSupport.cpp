@@ -232,21 +232,27 @@ void endProcess(HANDLE process) {
 namespace {
 const wchar_t* awaitedClass = nullptr;
 std::function<void(HWND)> awaitedAction;
+UINT_PTR awaitTimer = 0;
 
-void CALLBACK pollForOwnWindow(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND window = findOwnWindow(awaitedClass, nullptr);
+void CALLBACK pollForOwnWindow(HWND, UINT, UINT_PTR, DWORD) {
+    HWND window = awaitedAction ? findOwnWindow(awaitedClass, nullptr) : nullptr;
     if (!window)
         return;
-    KillTimer(nullptr, timer);
+    KillTimer(nullptr, awaitTimer);
+    awaitTimer = 0;
     auto act = std::move(awaitedAction);
+    awaitedAction = nullptr;
     act(window);
 }
 } // namespace
 
 void onceOwnWindowOpens(const wchar_t* className, std::function<void(HWND)> act) {
+    // One wait at a time: a window that never opened leaves no poll behind.
+    if (awaitTimer)
+        KillTimer(nullptr, awaitTimer);
     awaitedClass = className;
     awaitedAction = std::move(act);
-    SetTimer(nullptr, 0, 50, pollForOwnWindow);
+    awaitTimer = SetTimer(nullptr, 0, 50, pollForOwnWindow);
 }
 
 DrawnItem::DrawnItem(TrayApp& app, ULONG_PTR itemData, int width, int height, UINT state, UINT action) {
