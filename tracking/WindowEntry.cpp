@@ -98,6 +98,7 @@ bool WindowEntry::applyIconAnswer(HICON answer) {
 
 void WindowEntry::noteIconAnswer(HICON answer) {
     (void)applyIconAnswer(answer);
+    noIconAnswer = answer == nullptr;
     iconAnswerTick = GetTickCount() | 1; // never 0, which means "never answered"
 }
 

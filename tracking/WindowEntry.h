@@ -25,6 +25,8 @@ class WindowEntry {
     bool iconStale(DWORD now, DWORD freshFor) const;
     // The window cannot be asked for its icon; its class's serves from now on.
     void noteIconUnavailable() { iconUnavailable = true; }
+    // The window's last answer was that it has no small icon of its own.
+    bool answeredNoIcon() const { return noIconAnswer; }
 
     // Destroys the icon only when the entry owns it (the executable's icon).
     void releaseIcon();
@@ -68,6 +70,7 @@ class WindowEntry {
     bool hideLanded = false;  // the window has been seen hidden since
     DWORD iconAnswerTick = 0; // when the window last answered WM_GETICON; 0: never
     bool iconUnavailable = false;
+    bool noIconAnswer = false;
 };
 
 // Deletes a list entry together with the icon it owns.

@@ -4,11 +4,15 @@
 #include "app/SystemLibrary.h"
 #include "app/TrayApp.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int BaseIconSize = 16;
 constexpr WORD PowerIconResource = 202;
 constexpr int EffectiveDpi = 0; // MDT_EFFECTIVE_DPI
+// Room in the icon strip: every item's icon on both its backgrounds.
+constexpr int StripSlots = 2 * 136;
 
 // The system's menu font at `dpi`: Windows 10 gives the metrics for any DPI;
 // before it, the metrics are the system DPI's and the font is scaled.
@@ -85,13 +89,10 @@ MenuLook::MenuLook(const TrayApp& app, UINT lookDpi)
 }
 
 MenuLook::~MenuLook() {
-    if (iconDC) {
-        if (previousImage)
-            SelectObject(iconDC, previousImage);
-        DeleteDC(iconDC);
-    }
-    for (const DrawnIcon& drawn : drawnIcons)
-        DeleteObject(drawn.image);
+    if (canvasSurface.dc && previousCanvasFont)
+        SelectObject(canvasSurface.dc, previousCanvasFont);
+    canvasSurface.release();
+    iconStrip.release();
     if (measuringDC) {
         if (previousFont)
             SelectObject(measuringDC, previousFont);
@@ -136,32 +137,77 @@ HICON MenuLook::taskbarIcon() {
     return taskbar;
 }
 
+bool MenuLook::Surface::make(HDC like, int wide, int high) {
+    release();
+    dc = CreateCompatibleDC(like);
+    bitmap = dc ? CreateCompatibleBitmap(like, wide, high) : nullptr;
+    if (!bitmap) {
+        release();
+        return false;
+    }
+    previousBitmap = SelectObject(dc, bitmap);
+    width = wide;
+    height = high;
+    return true;
+}
+
+void MenuLook::Surface::release() {
+    if (dc) {
+        if (previousBitmap)
+            SelectObject(dc, previousBitmap);
+        DeleteDC(dc);
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    *this = Surface{};
+}
+
+HDC MenuLook::canvas(HDC like, int width, int height) {
+    if (canvasSurface.dc && width <= canvasSurface.width && height <= canvasSurface.height)
+        return canvasSurface.dc;
+    // Items are measured before any is drawn; the widest sets the size.
+    if (canvasSurface.dc && previousCanvasFont)
+        SelectObject(canvasSurface.dc, previousCanvasFont);
+    previousCanvasFont = nullptr;
+    if (!canvasSurface.make(like, std::max(width, canvasSurface.width),
+                            std::max(height, canvasSurface.height)))
+        return nullptr;
+    previousCanvasFont = SelectObject(canvasSurface.dc, font);
+    SetBkMode(canvasSurface.dc, TRANSPARENT);
+    return canvasSurface.dc;
+}
+
+void MenuLook::showCanvas(HDC dc, const RECT& item) const {
+    BitBlt(dc, item.left, item.top, item.right - item.left, item.bottom - item.top, canvasSurface.dc, 0, 0,
+           SRCCOPY);
+}
+
+const MenuLook::DrawnIcon* MenuLook::findDrawn(HICON icon, HBRUSH background) const {
+    for (const DrawnIcon& drawn : drawnIcons)
+        if (drawn.icon == icon && drawn.background == background)
+            return &drawn;
+    return nullptr;
+}
+
+HBITMAP MenuLook::drawnImage(HICON icon, HBRUSH background) const {
+    return findDrawn(icon, background) ? iconStrip.bitmap : nullptr;
+}
+
 void MenuLook::drawIcon(HDC dc, int x, int y, HICON icon, HBRUSH background) {
     if (!icon)
         return;
-    HBITMAP image = nullptr;
-    for (const DrawnIcon& drawn : drawnIcons)
-        if (drawn.icon == icon && drawn.background == background)
-            image = drawn.image;
-    if (!iconDC && !(iconDC = CreateCompatibleDC(dc)))
-        return;
-    if (!image) {
-        image = CreateCompatibleBitmap(dc, iconSize, iconSize);
-        if (!image) {
-            DrawIconEx(dc, x, y, icon, iconSize, iconSize, 0, nullptr, DI_NORMAL);
-            return;
-        }
-        HGDIOBJ before = SelectObject(iconDC, image);
-        if (!previousImage)
-            previousImage = before;
-        const RECT square{0, 0, iconSize, iconSize};
-        FillRect(iconDC, &square, background);
-        DrawIconEx(iconDC, 0, 0, icon, iconSize, iconSize, 0, nullptr, DI_NORMAL);
-        drawnIcons.push_back({icon, background, image});
-    } else {
-        HGDIOBJ before = SelectObject(iconDC, image);
-        if (!previousImage)
-            previousImage = before;
+    const DrawnIcon* drawn = findDrawn(icon, background);
+    if (!drawn && static_cast<int>(drawnIcons.size()) < StripSlots &&
+        (iconStrip.dc || iconStrip.make(dc, iconSize * StripSlots, iconSize))) {
+        const int slot = static_cast<int>(drawnIcons.size());
+        const RECT square{slot * iconSize, 0, (slot + 1) * iconSize, iconSize};
+        FillRect(iconStrip.dc, &square, background);
+        DrawIconEx(iconStrip.dc, square.left, 0, icon, iconSize, iconSize, 0, nullptr, DI_NORMAL);
+        drawnIcons.push_back({icon, background, slot});
+        drawn = &drawnIcons.back();
     }
-    BitBlt(dc, x, y, iconSize, iconSize, iconDC, 0, 0, SRCCOPY);
+    if (drawn)
+        BitBlt(dc, x, y, iconSize, iconSize, iconStrip.dc, drawn->slot * iconSize, 0, SRCCOPY);
+    else // the strip is full, or could not be made
+        DrawIconEx(dc, x, y, icon, iconSize, iconSize, 0, nullptr, DI_NORMAL);
 }

@@ -28,10 +28,20 @@ class MenuLook {
     HICON powerIcon();
     HICON taskbarIcon();
 
+    // A device context to paint an item of `width` by `height` into at
+    // (0, 0), with the font selected; showCanvas then copies the painting to
+    // the item's place in `dc`. Null when none can be made: the caller then
+    // paints into `dc` itself. Everything stays selected for the showing,
+    // since selecting into a device context costs more than the painting.
+    HDC canvas(HDC like, int width, int height);
+    void showCanvas(HDC dc, const RECT& item) const;
+
     // Draws `icon` at (x, y) over `background`, with which the item is
     // filled. Each icon is drawn once per background and showing and copied
     // from then on: a menu redraws its items as the pointer moves.
     void drawIcon(HDC dc, int x, int y, HICON icon, HBRUSH background);
+    // The image that holds the icon drawn over `background`; null if none.
+    HBITMAP drawnImage(HICON icon, HBRUSH background) const;
 
     const UINT dpi;
     const int iconSize;
@@ -53,14 +63,28 @@ class MenuLook {
     HGDIOBJ previousFont = nullptr;
     HICON own(HICON icon);
 
+    // A device context with a bitmap selected for good; released together.
+    struct Surface {
+        HDC dc = nullptr;
+        HBITMAP bitmap = nullptr;
+        HGDIOBJ previousBitmap = nullptr;
+        int width = 0;
+        int height = 0;
+        bool make(HDC like, int width, int height);
+        void release();
+    };
+    Surface canvasSurface;
+    HGDIOBJ previousCanvasFont = nullptr;
+
+    // The icons drawn so far, side by side in one strip.
     struct DrawnIcon {
         HICON icon;
         HBRUSH background;
-        HBITMAP image;
+        int slot;
     };
     std::vector<DrawnIcon> drawnIcons;
-    HDC iconDC = nullptr;
-    HGDIOBJ previousImage = nullptr;
+    Surface iconStrip;
+    const DrawnIcon* findDrawn(HICON icon, HBRUSH background) const;
 };
 
 // The DPI of the monitor at a point of the screen.

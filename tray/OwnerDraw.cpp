@@ -97,9 +97,18 @@ bool TrayApp::onDrawItem(const DRAWITEMSTRUCT* item) {
         break;
     }
 
-    HDC dc = item->hDC;
-    const RECT& rc = item->rcItem;
-    SelectedObject selectedFont(dc, look->font);
+    // Painted on the look's canvas and copied in one piece; straight into
+    // the menu's device context only when there is no canvas.
+    const RECT& itemRect = item->rcItem;
+    HDC dc = look->canvas(item->hDC, itemRect.right - itemRect.left, itemRect.bottom - itemRect.top);
+    RECT rc{0, 0, itemRect.right - itemRect.left, itemRect.bottom - itemRect.top};
+    std::optional<SelectedObject> selectedFont;
+    if (!dc) {
+        dc = item->hDC;
+        rc = itemRect;
+        selectedFont.emplace(dc, look->font);
+        SetBkMode(dc, TRANSPARENT);
+    }
 
     const bool selected =
         (item->itemState & ODS_SELECTED) && (item->itemAction & (ODA_DRAWENTIRE | ODA_SELECT));
@@ -111,7 +120,6 @@ bool TrayApp::onDrawItem(const DRAWITEMSTRUCT* item) {
     }
     HBRUSH fill = GetSysColorBrush(fillColour);
     SetTextColor(dc, GetSysColor(textColour));
-    SetBkMode(dc, TRANSPARENT);
     FillRect(dc, &rc, fill);
 
     if (themeActive && selected) {
@@ -135,5 +143,7 @@ bool TrayApp::onDrawItem(const DRAWITEMSTRUCT* item) {
 
     const int inset = look->scale(IconInset);
     look->drawIcon(dc, rc.left + inset, rc.top + inset, icon, fill);
+    if (!selectedFont)
+        look->showCanvas(item->hDC, itemRect);
     return true;
 }

@@ -7,6 +7,9 @@ namespace {
 // is built; a program that changes its icon shows the new one in the next
 // menu opened a second later.
 constexpr DWORD IconFreshFor = 1000;
+// A window that answered it has no icon of its own rarely gains one; it is
+// asked again less often.
+constexpr DWORD NoIconFreshFor = 10000;
 // How long the menu waits for windows to answer before it opens with the
 // icons it has; answers that come later are taken when they come.
 constexpr DWORD IconWait = 50;
@@ -45,7 +48,8 @@ void TrayApp::requestIcons() {
     // menu. A request still unanswered is not repeated.
     for (WindowEntry* entry : visibleWindows) {
         HWND window = entry->getHandle();
-        if (!entry->iconStale(now, IconFreshFor) || iconRequests.count(window))
+        const DWORD freshFor = entry->answeredNoIcon() ? NoIconFreshFor : IconFreshFor;
+        if (!entry->iconStale(now, freshFor) || iconRequests.count(window))
             continue;
         iconRequests.insert(window);
         if (SendMessageCallbackW(window, WM_GETICON, ICON_SMALL, 0, iconAnswered,

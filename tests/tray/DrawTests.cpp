@@ -2,6 +2,7 @@
 
 #include "app/Names.h"
 #include "support/TestSupport.h"
+#include "tray/MenuLook.h"
 #include "tray/OwnerDraw.h"
 
 namespace {
@@ -69,6 +70,47 @@ TEST(OwnerDraw, FillAndFrameFollowSelectionAndTheme) {
         EXPECT_EQ(drawAndSample(*app, c.theme, c.state, c.action, inside), GetSysColor(c.fill));
         EXPECT_EQ(drawAndSample(*app, c.theme, c.state, c.action, corner), GetSysColor(c.frame));
     }
+}
+
+bool gdiObjectAlive(HGDIOBJ object) {
+    return GetObjectType(object) != 0;
+}
+
+bool iconAlive(HICON icon) {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info))
+        return false;
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return true;
+}
+
+// A menu opens and closes a thousand times in a month; each showing's font,
+// device context, icons and drawn icon images go when it closes.
+TEST(OwnerDraw, AShowingsLookReleasesEverythingItMade) {
+    BareApp app;
+    HFONT font = nullptr;
+    HDC measuringDC = nullptr;
+    HICON version = nullptr;
+    HBITMAP drawnIcon = nullptr;
+    {
+        MenuLook look(*app, 192); // at 200 % the fixed items' icons are loaded anew
+        app->menuLook = &look;
+        font = look.font;
+        measuringDC = look.measuringDC;
+        version = look.versionIcon();
+        DrawnItem item(*app, VersionItemTag, 400, 80);
+        app->menuLook = nullptr;
+        drawnIcon = look.drawnImage(version, GetSysColorBrush(COLOR_MENU));
+        ASSERT_TRUE(gdiObjectAlive(drawnIcon));
+        ASSERT_TRUE(gdiObjectAlive(font));
+        ASSERT_NE(version, app->smallIcon);
+        ASSERT_TRUE(iconAlive(version));
+    }
+    EXPECT_FALSE(gdiObjectAlive(font));
+    EXPECT_FALSE(gdiObjectAlive(measuringDC));
+    EXPECT_FALSE(iconAlive(version));
+    EXPECT_FALSE(gdiObjectAlive(drawnIcon));
 }
 
 } // namespace
