@@ -53,6 +53,7 @@ void WindowEntry::load() {
 }
 
 bool WindowEntry::refresh() {
+    const bool firstFill = !loaded;
     if (!loaded)
         load();
     if (!loaded)
@@ -67,7 +68,7 @@ bool WindowEntry::refresh() {
     // The window itself is asked for its icon only when the menu is built
     // (TrayApp::requestIcons): asking on every pass would wake its program
     // ten times a second. Until it answers, the class's icon serves.
-    if (iconAnswerTick == 0)
+    if (firstFill)
         (void)applyIconAnswer(nullptr);
     caption = readWindowText(hwnd);
     return true;
@@ -78,9 +79,7 @@ bool WindowEntry::fetchIcon() {
     if (!SendMessageTimeoutW(hwnd, WM_GETICON, ICON_SMALL, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, IconReplyTimeout,
                              &answer))
         answer = 0;
-    const bool found = applyIconAnswer(reinterpret_cast<HICON>(answer));
-    iconAnswerTick = GetTickCount() | 1;
-    return found;
+    return noteIconAnswer(reinterpret_cast<HICON>(answer));
 }
 
 bool WindowEntry::applyIconAnswer(HICON answer) {
@@ -96,10 +95,10 @@ bool WindowEntry::applyIconAnswer(HICON answer) {
     return true;
 }
 
-void WindowEntry::noteIconAnswer(HICON answer) {
-    (void)applyIconAnswer(answer);
+bool WindowEntry::noteIconAnswer(HICON answer) {
     noIconAnswer = answer == nullptr;
     iconAnswerTick = GetTickCount() | 1; // never 0, which means "never answered"
+    return applyIconAnswer(answer);
 }
 
 bool WindowEntry::iconStale(DWORD now, DWORD freshFor) const {

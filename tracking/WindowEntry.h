@@ -18,8 +18,9 @@ class WindowEntry {
     // Takes the window's answer to WM_GETICON (null: none), falling back to
     // the class's icon; false when neither has one.
     bool applyIconAnswer(HICON answer);
-    // The window has answered WM_GETICON: takes the answer and notes when.
-    void noteIconAnswer(HICON answer);
+    // The window has answered WM_GETICON: takes the answer and notes when;
+    // false when the entry has no icon from the window or its class.
+    bool noteIconAnswer(HICON answer);
     // Whether the window's own icon was last asked for `freshFor` ms ago or
     // more, or never.
     bool iconStale(DWORD now, DWORD freshFor) const;

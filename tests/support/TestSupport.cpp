@@ -384,6 +384,15 @@ std::wstring testFolder() {
     return folder.substr(0, folder.rfind(L'\\') + 1);
 }
 
+bool iconAlive(HICON icon) {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info))
+        return false;
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return true;
+}
+
 std::wstring windowText(HWND window) {
     wchar_t text[512] = {};
     GetWindowTextW(window, text, 512);

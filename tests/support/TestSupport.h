@@ -189,6 +189,9 @@ HWND findOwnWindow(const wchar_t* className, const wchar_t* caption);
 
 std::wstring windowText(HWND window);
 
+// Whether an icon handle still stands for an icon (destroyed ones do not).
+bool iconAlive(HICON icon);
+
 // Whether the shell holds mossgate's tray icon for this corner window.
 bool trayIconPresent(HWND corner);
 

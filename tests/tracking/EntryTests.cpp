@@ -6,15 +6,6 @@
 
 namespace {
 
-bool iconAlive(HICON icon) {
-    ICONINFO info{};
-    if (!GetIconInfo(icon, &info))
-        return false;
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return true;
-}
-
 HICON makeIcon(BYTE shade) {
     BYTE andMask[32 * 4];
     BYTE xorMask[32 * 4];

@@ -76,15 +76,6 @@ bool gdiObjectAlive(HGDIOBJ object) {
     return GetObjectType(object) != 0;
 }
 
-bool iconAlive(HICON icon) {
-    ICONINFO info{};
-    if (!GetIconInfo(icon, &info))
-        return false;
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return true;
-}
-
 // A menu opens and closes a thousand times in a month; each showing's font,
 // device context, icons and drawn icon images go when it closes.
 TEST(OwnerDraw, AShowingsLookReleasesEverythingItMade) {
