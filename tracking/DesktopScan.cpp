@@ -75,7 +75,8 @@ void TrayApp::scanDesktop() {
     std::unordered_map<HWND, std::list<WindowEntry*>::iterator> entries;
     for (auto it = visibleWindows.begin(); it != visibleWindows.end(); ++it)
         entries.emplace((*it)->getHandle(), it);
-    size_t confirmed = 0;
+    // The windows the walk confirms gather here, in z-order.
+    std::list<WindowEntry*> walked;
     size_t steps = 0;
     bool walkComplete = true;
     for (HWND window = GetTopWindow(GetDesktopWindow()); window; window = GetWindow(window, GW_HWNDNEXT)) {
@@ -90,17 +91,17 @@ void TrayApp::scanDesktop() {
         auto found = entries.find(window);
         if (found != entries.end()) {
             // Moving the node keeps the entry and costs no allocation.
-            visibleWindows.splice(visibleWindows.end(), visibleWindows, found->second);
+            walked.splice(walked.end(), visibleWindows, found->second);
         } else {
-            visibleWindows.push_back(new WindowEntry(window));
+            walked.push_back(new WindowEntry(window));
         }
-        visibleWindows.back()->refresh();
-        ++confirmed;
+        walked.back()->refresh();
     }
 
-    // Everything confirmed now stands behind what was not; the rest goes. A
-    // walk cut short has not seen every window, so nothing goes.
-    while (walkComplete && visibleWindows.size() > confirmed) {
+    // What the walk did not confirm goes. A walk cut short has not seen
+    // every window: nothing goes, and what it did not reach keeps its last
+    // known order behind the windows it confirmed, which stand above it.
+    while (walkComplete && !visibleWindows.empty()) {
         WindowEntry* entry = visibleWindows.front();
         visibleWindows.pop_front();
         // An entry still marked hidden is a window this program hid and its
@@ -113,6 +114,7 @@ void TrayApp::scanDesktop() {
             destroyEntry(entry);
         }
     }
+    visibleWindows.splice(visibleWindows.begin(), walked);
 
     if (hiddenChanged)
         rescue.publish(hiddenWindows);

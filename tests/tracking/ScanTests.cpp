@@ -64,6 +64,34 @@ TEST(Scan, FollowsZOrderTopmostFirst) {
     EXPECT_EQ(entryFor(app->visibleWindows, c.get()), entryOfC) << "an entry keeps its identity";
 }
 
+// The UI thread asks for the lock while the walk is half done: the walk
+// gives way. The menu built next must still list the windows in z-order,
+// those the walk confirmed above those it did not reach, and lose none.
+TEST(Scan, AWalkThatGivesWayKeepsTheZOrderAndDropsNothing) {
+    BareApp app;
+    TestWindow a(WindowSpec{L"given way a"}), b(WindowSpec{L"given way b"}), c(WindowSpec{L"given way c"});
+    for (HWND w : {c.get(), b.get(), a.get()})
+        SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    app->scanDesktop();
+    ASSERT_LT(positionOf(app->visibleWindows, a.get()), positionOf(app->visibleWindows, b.get()));
+    ASSERT_LT(positionOf(app->visibleWindows, b.get()), positionOf(app->visibleWindows, c.get()));
+    const size_t listed = app->visibleWindows.size();
+
+    SetWindowPos(c.get(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    bool gaveWay = false;
+    c.onMessage(WM_GETTEXT, [&] {
+        app->uiWaiting = true;
+        gaveWay = true;
+    });
+    app->scanDesktop();
+    c.onMessage(WM_GETTEXT, [] {});
+    app->uiWaiting = false;
+    ASSERT_TRUE(gaveWay);
+    EXPECT_EQ(app->visibleWindows.size(), listed) << "a walk cut short drops nothing";
+    EXPECT_LT(positionOf(app->visibleWindows, c.get()), positionOf(app->visibleWindows, a.get()));
+    EXPECT_LT(positionOf(app->visibleWindows, a.get()), positionOf(app->visibleWindows, b.get()));
+}
+
 TEST(Scan, DropsClosedWindowsAndWindowsHiddenByTheirProgram) {
     BareApp app;
     TestWindow kept(WindowSpec{L"kept"}), closed(WindowSpec{L"closed"}), tucked(WindowSpec{L"tucked"}),
