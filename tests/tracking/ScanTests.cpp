@@ -18,6 +18,13 @@ int positionOf(const std::list<WindowEntry*>& list, HWND window) {
     return -1;
 }
 
+// Stacks the windows so the first is on top and each lies under the one
+// before it.
+void stackTopFirst(std::initializer_list<HWND> windows) {
+    for (auto it = std::rbegin(windows); it != std::rend(windows); ++it)
+        SetWindowPos(*it, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
 TEST(Qualifies, CaptionStylesAndOwnerDecide) {
     TestWindow owner(WindowSpec{L"owner"});
     struct Case {
@@ -51,8 +58,7 @@ TEST(Qualifies, CaptionStylesAndOwnerDecide) {
 TEST(Scan, FollowsZOrderTopmostFirst) {
     BareApp app;
     TestWindow a(WindowSpec{L"window a"}), b(WindowSpec{L"window b"}), c(WindowSpec{L"window c"});
-    for (HWND w : {c.get(), b.get(), a.get()})
-        SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    stackTopFirst({a.get(), b.get(), c.get()});
     app->scanDesktop();
     EXPECT_LT(positionOf(app->visibleWindows, a.get()), positionOf(app->visibleWindows, b.get()));
     EXPECT_LT(positionOf(app->visibleWindows, b.get()), positionOf(app->visibleWindows, c.get()));
@@ -70,8 +76,7 @@ TEST(Scan, FollowsZOrderTopmostFirst) {
 TEST(Scan, AWalkThatGivesWayKeepsTheZOrderAndDropsNothing) {
     BareApp app;
     TestWindow a(WindowSpec{L"given way a"}), b(WindowSpec{L"given way b"}), c(WindowSpec{L"given way c"});
-    for (HWND w : {c.get(), b.get(), a.get()})
-        SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    stackTopFirst({a.get(), b.get(), c.get()});
     app->scanDesktop();
     ASSERT_LT(positionOf(app->visibleWindows, a.get()), positionOf(app->visibleWindows, b.get()));
     ASSERT_LT(positionOf(app->visibleWindows, b.get()), positionOf(app->visibleWindows, c.get()));
