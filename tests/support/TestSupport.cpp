@@ -3,6 +3,7 @@
 #include "app/Scoped.h"
 #include "tracking/WindowCalls.h"
 
+#include <cstdio>
 #include <map>
 
 namespace {
@@ -295,7 +296,7 @@ HostAndProgram::HostAndProgram(int count, const wchar_t* flags, const wchar_t* p
     // The previous test's host windows may linger a moment after their
     // process has gone, so only this host's windows count.
     windows.resize(static_cast<size_t>(count));
-    waitFor(
+    const bool hostUp = waitFor(
         [&] {
             for (int n = 0; n < count; ++n)
                 if (!(windows[n] = findWindowOf(host, (L"host window " + std::to_wstring(n)).c_str())))
@@ -305,6 +306,13 @@ HostAndProgram::HostAndProgram(int count, const wchar_t* flags, const wchar_t* p
         20000);
     program = launchProgram(programFolder);
     corner = waitForCorner();
+    // Say which part did not come up, for the test that finds it not ready.
+    if (!hostUp)
+        std::fprintf(stderr, "window_host %s, its windows not all found\n",
+                     host && WaitForSingleObject(host, 0) == WAIT_TIMEOUT ? "running" : "not running");
+    if (!program || !corner)
+        std::fprintf(stderr, "mossgate.exe %s, corner window %s\n", program ? "started" : "not started",
+                     corner ? "found" : "not found");
 }
 
 HostAndProgram::~HostAndProgram() {
