@@ -18,6 +18,11 @@ inline constexpr wchar_t PluginPattern[] = L"*.dll";
 // The private argument that starts mossgate.exe as the guardian of another
 // mossgate process; users never type it.
 inline constexpr wchar_t GuardianSwitch[] = L"/mossgate:guardian";
+// Properties left on other programs' windows: this program hid the window
+// (the value holds the show command that brings it back), or left it fully
+// transparent. Any mossgate process that finds them puts the window right.
+inline constexpr wchar_t HiddenMark[] = L"mossgateHidden_mark";
+inline constexpr wchar_t InvisibleMark[] = L"mossgateInvisible_mark";
 
 } // namespace names
 

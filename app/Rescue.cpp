@@ -1,7 +1,6 @@
 #include "app/Rescue.h"
-#include "app/RescueState.h"
 #include "app/Names.h"
-#include "tracking/WindowEntry.h"
+#include "tracking/WindowMarks.h"
 
 #include <shellapi.h>
 
@@ -10,85 +9,95 @@
 
 namespace {
 
-const RescueState* crashState = nullptr;
+// A guardian that cannot be started now (the executable renamed during an
+// upgrade, say) is tried again after this long.
+constexpr DWORD GuardianRetry = 1000;
+// The guardian waits this long for each window that does not answer the
+// change that takes its layering off; the window is opaque meanwhile.
+constexpr DWORD GuardianWindowWait = 10000;
+constexpr SIZE_T KeeperStack = 64 * 1024;
 
 LONG WINAPI rescueOnCrash(EXCEPTION_POINTERS*) {
-    // Only system calls on the shared record: the heap and the lists may be
-    // what broke.
-    if (crashState)
-        showRescuedWindows(*crashState);
+    // Only system calls: the heap and the lists may be what broke.
+    restoreMarkedWindowsNow();
     return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Starts the guardian of this process; null when it could not be started.
+HANDLE startGuardian() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    wchar_t processId[16];
+    wsprintfW(processId, L"%lu", GetCurrentProcessId());
+    std::wstring command = L"\"" + std::wstring(path) + L"\" " + names::GuardianSwitch + L" " + processId;
+    STARTUPINFOW startup = guardianStartupInfo();
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(path, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return nullptr;
+    CloseHandle(info.hThread);
+    return info.hProcess;
 }
 
 } // namespace
 
 Rescue::~Rescue() {
-    if (state)
-        UnmapViewOfFile(state);
-    if (section)
-        CloseHandle(section);
-    if (crashState == state)
-        crashState = nullptr;
+    stopGuardian();
 }
 
 void Rescue::start() {
-    const DWORD processId = GetCurrentProcessId();
-    section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(RescueState),
-                                 RescueSectionName(processId).text);
-    if (!section)
-        return;
-    state = static_cast<RescueState*>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, sizeof(RescueState)));
-    if (!state)
-        return;
-    state->count = 0;
-    state->cleanExit = 0;
-    state->magic = RescueMagic;
-    crashState = state;
-    SetUnhandledExceptionFilter(rescueOnCrash);
+    if (prepareMarks())
+        SetUnhandledExceptionFilter(rescueOnCrash);
 }
 
-void Rescue::startGuardian() {
-    if (!state)
+void Rescue::keepGuardian() {
+    if (keeper)
         return;
-    // The guardian is this same executable, so a copy of mossgate.exe alone
-    // carries the guarantee.
-    wchar_t path[MAX_PATH] = {};
-    if (!GetModuleFileNameW(nullptr, path, MAX_PATH))
+    stopKeeping = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!stopKeeping)
         return;
-    wchar_t processId[16];
-    wsprintfW(processId, L"%lu", GetCurrentProcessId());
-    std::wstring command = L"\"" + std::wstring(path) + L"\" " + names::GuardianSwitch + L" " + processId;
+    keeper = CreateThread(nullptr, KeeperStack, keepGuardianRunning, this, STACK_SIZE_PARAM_IS_A_RESERVATION,
+                          nullptr);
+}
+
+void Rescue::stopGuardian() {
+    if (keeper) {
+        SetEvent(stopKeeping);
+        WaitForSingleObject(keeper, INFINITE); // it only ever waits, so it leaves at once
+        CloseHandle(keeper);
+        keeper = nullptr;
+    }
+    if (stopKeeping) {
+        CloseHandle(stopKeeping);
+        stopKeeping = nullptr;
+    }
+}
+
+DWORD WINAPI Rescue::keepGuardianRunning(void* parameter) {
+    auto* self = static_cast<Rescue*>(parameter);
+    for (;;) {
+        HANDLE guardian = startGuardian();
+        if (!guardian) {
+            if (WaitForSingleObject(self->stopKeeping, GuardianRetry) == WAIT_OBJECT_0)
+                return 0;
+            continue;
+        }
+        const HANDLE waits[] = {self->stopKeeping, guardian};
+        const DWORD ended = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        CloseHandle(guardian);
+        if (ended != WAIT_OBJECT_0 + 1)
+            return 0;
+        // The guardian was ended (from the task manager, say): the marks on
+        // the windows tell the next one everything it needs.
+    }
+}
+
+STARTUPINFOW guardianStartupInfo() {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    // Without a guardian the program runs as before; the crash handler stays.
-    if (CreateProcessW(path, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-    }
-}
-
-void Rescue::publish(const std::list<WindowEntry*>& hiddenWindows, const std::list<WindowEntry*>* more) {
-    if (!state)
-        return;
-    LONG count = 0;
-    for (const std::list<WindowEntry*>* list : {&hiddenWindows, more}) {
-        if (!list)
-            continue;
-        for (const WindowEntry* entry : *list) {
-            if (static_cast<DWORD>(count) == RescueCapacity)
-                break;
-            state->windows[count].handle = reinterpret_cast<ULONG_PTR>(entry->getHandle());
-            state->windows[count].showCmd = entry->getSavedShowCmd();
-            ++count;
-        }
-    }
-    InterlockedExchange(&state->count, count);
-}
-
-void Rescue::markCleanExit() {
-    if (state)
-        InterlockedExchange(&state->cleanExit, 1);
+    startup.dwFlags = STARTF_FORCEOFFFEEDBACK;
+    return startup;
 }
 
 DWORD guardedProcess(const wchar_t* commandLine) {
@@ -107,14 +116,9 @@ int runGuardian(DWORD processId) {
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
     if (!process)
         return 2;
-    HANDLE section = OpenFileMappingW(FILE_MAP_READ, FALSE, RescueSectionName(processId).text);
-    if (!section)
+    if (!prepareMarks())
         return 3;
-    const auto* watched =
-        static_cast<const RescueState*>(MapViewOfFile(section, FILE_MAP_READ, 0, 0, sizeof(RescueState)));
-    if (!watched)
-        return 1;
     WaitForSingleObject(process, INFINITE);
-    showRescuedWindows(*watched);
+    restoreMarkedWindows(GuardianWindowWait);
     return 0;
 }

@@ -32,6 +32,8 @@ inline constexpr wchar_t HiddenCountBalloon[] = L"現在%d個の非表示ウィ�
 inline constexpr wchar_t PluginTitlePrefix[] = L"mossgate - ";
 inline constexpr wchar_t AdminWindowBalloon[] =
     L"管理者として実行中のプログラムのウィンドウは操作できません。";
+inline constexpr wchar_t NotRespondingBalloon[] =
+    L"このウィンドウは応答していません。前の操作が終わるまでお待ちください。";
 
 inline constexpr wchar_t NotPluginBefore[] = L"plugin ディレクトリにある ";
 inline constexpr wchar_t NotPluginAfter[] = L" は mossgate plugin ではありません。";

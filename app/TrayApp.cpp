@@ -5,6 +5,8 @@
 #include "app/SystemLibrary.h"
 #include "app/Texts.h"
 #include "tracking/ScreenEdges.h"
+#include "tracking/WindowCalls.h"
+#include "tracking/WindowMarks.h"
 #include "tray/MenuLook.h"
 
 namespace {
@@ -38,10 +40,11 @@ TrayApp::TrayApp(HINSTANCE moduleInstance) : instance(moduleInstance) {
 }
 
 bool TrayApp::start() {
-    if (!loadIcons(nullptr) || !createMainWindow())
-        return false;
     rescue.start();
-    return true;
+    // Windows that an earlier mossgate left hidden or invisible (every one
+    // of its processes was ended at once) come back before anything else.
+    restoreMarkedWindows(WindowCallLimit);
+    return loadIcons(nullptr) && createMainWindow();
 }
 
 bool TrayApp::loadIcons(const wchar_t* fileName) {
@@ -129,9 +132,14 @@ bool TrayApp::createMainWindow() {
     if (FindWindowW(names::TaskbarClass, nullptr) && !addTrayIcon())
         SetTimer(mainWindow, TrayRetryTimer, TrayRetryInterval, nullptr);
     scanDesktop();
+    // What matters is the lock, not its name: another process may hold a
+    // mutex of that name, or another object may. The lists then get a lock
+    // of their own, and the name is kept open all the same.
+    SetLastError(ERROR_SUCCESS);
     scanMutex = CreateMutexW(nullptr, FALSE, names::ScanMutex);
-    // What matters is the lock, not its name, which another object may hold.
-    if (!scanMutex)
+    if (scanMutex && GetLastError() == ERROR_ALREADY_EXISTS)
+        scanMutexName = scanMutex;
+    if (!scanMutex || scanMutexName)
         scanMutex = CreateMutexW(nullptr, FALSE, nullptr);
     // The watcher never runs without the lock; the lists then keep what the
     // first scan found.
@@ -175,9 +183,12 @@ TrayApp::~TrayApp() {
     // The watcher may still be in a pass (a hung window costs it up to half a
     // second), so it must be gone before the lists are freed.
     stopWatcher();
+    rescue.stopGuardian();
     unloadPlugins();
     restoreHiddenWindows();
-    rescue.markCleanExit();
+    // What is left marked: windows made fully transparent. No window stays
+    // invisible after the program; other transparency stays as it is.
+    restoreMarkedWindows(WindowCallLimit);
     for (WindowEntry* entry : visibleWindows)
         destroyEntry(entry);
     visibleWindows.clear();

@@ -5,7 +5,9 @@
 // message loop, every window message, timer, menu, command, dialog and plugin
 // call) and the watcher thread, which runs a desktop scan about every 100 ms.
 // Helper threads started by callWindow (tracking/WindowCalls.h) touch no state
-// of the program: each acts on one window with values it owns.
+// of the program: each acts on one window with values it owns. The
+// program started as mossgate.exe also has a thread that keeps its guardian
+// process running (app/Rescue.h); it touches nothing else.
 //
 // scanMutex guards visibleWindows, hiddenWindows and the entries in them. The
 // watcher holds it for each pass; the UI thread holds it while it builds and
@@ -135,7 +137,10 @@ class TrayApp {
 
     HWND mainWindow = nullptr;
     HINSTANCE instance;
-    HANDLE scanMutex = nullptr;     // guards the two window lists and their entries
+    HANDLE scanMutex = nullptr; // guards the two window lists and their entries
+    // The mutex that holds the scan lock's name when another object of that
+    // name existed first; kept open for the life of the process.
+    HANDLE scanMutexName = nullptr;
     HANDLE watcherThread = nullptr; // runs only while scanMutex exists
     NOTIFYICONDATAW trayData;
     HICON largeIcon = nullptr;
@@ -181,8 +186,8 @@ class TrayApp {
     // Set while the UI thread waits for scanMutex: a pass in progress then
     // ends its walk early, so the user never waits for a whole pass.
     std::atomic<bool> uiWaiting{false};
-    // Tells the guardian process which windows are hidden, for the case
-    // that this process dies without its teardown.
+    // Brings hidden windows back should this process die without its
+    // teardown.
     Rescue rescue;
 };
 

@@ -22,7 +22,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     {
         TrayApp app(instance);
         if (app.start()) {
-            app.rescue.startGuardian();
+            app.rescue.keepGuardian();
             result = runMessageLoop();
         }
     }

@@ -37,30 +37,24 @@ bool TrayApp::qualifies(HWND window) {
 
 void TrayApp::scanDesktop() {
     const DWORD passStart = GetTickCount();
-    bool hiddenChanged = false;
     for (auto it = hiddenWindows.begin(); it != hiddenWindows.end();) {
         WindowEntry* entry = *it;
         HWND window = entry->getHandle();
         if (!IsWindow(window)) {
             destroyEntry(entry);
             it = hiddenWindows.erase(it);
-            hiddenChanged = true;
-        } else if (!IsWindowVisible(window)) {
-            entry->noteHideLanded();
-            ++it;
-        } else if (entry->hidePending(passStart)) {
-            ++it; // the window's thread has yet to hide it
-        } else if (qualifies(window)) {
-            // Shown again by some other means: track it as visible once more.
-            it = hiddenWindows.erase(it);
-            visibleWindows.push_back(entry);
-            hiddenChanged = true;
-        } else if (entry->isHidden()) {
-            ++it; // in this program's care until it shows it again (see below)
+        } else if (!IsWindowVisible(window) || entry->hidePending(passStart)) {
+            ++it; // hidden, or the window's thread has yet to hide it
         } else {
-            destroyEntry(entry);
+            // Shown again by its own program once the hide had landed: an
+            // ordinary visible window from now on, tracked as one if it
+            // qualifies.
+            entry->forgetHidden();
             it = hiddenWindows.erase(it);
-            hiddenChanged = true;
+            if (qualifies(window))
+                visibleWindows.push_back(entry);
+            else
+                destroyEntry(entry);
         }
     }
 
@@ -102,22 +96,10 @@ void TrayApp::scanDesktop() {
     // every window: nothing goes, and what it did not reach keeps its last
     // known order behind the windows it confirmed, which stand above it.
     while (walkComplete && !visibleWindows.empty()) {
-        WindowEntry* entry = visibleWindows.front();
+        destroyEntry(visibleWindows.front());
         visibleWindows.pop_front();
-        // An entry still marked hidden is a window this program hid and its
-        // own program showed again. Gone once more, it may be this program's
-        // own request that landed late: it stays in care, to be shown again.
-        if (entry->isHidden() && IsWindow(entry->getHandle())) {
-            hiddenWindows.push_back(entry);
-            hiddenChanged = true;
-        } else {
-            destroyEntry(entry);
-        }
     }
     visibleWindows.splice(visibleWindows.begin(), walked);
-
-    if (hiddenChanged)
-        rescue.publish(hiddenWindows);
 }
 
 void TrayApp::lockForUi() {

@@ -54,14 +54,12 @@ void TrayApp::switchDesktop() {
             else
                 goingHidden.push_back(entry);
         }
-        rescue.publish(comingBack, &goingHidden);
         for (WindowEntry* entry : goingHidden)
             entry->toggleHidden();
         showAll(comingBack);
         visibleWindows.splice(visibleWindows.end(), staying);
         visibleWindows.splice(visibleWindows.end(), comingBack);
         hiddenWindows.splice(hiddenWindows.end(), goingHidden);
-        rescue.publish(hiddenWindows);
     }
     showBalloon(texts::SwitchBalloon, texts::ProductName, BalloonTime);
 }
@@ -73,7 +71,6 @@ void TrayApp::restoreHiddenWindows() {
     comingBack.swap(hiddenWindows);
     showAll(comingBack);
     visibleWindows.splice(visibleWindows.end(), comingBack);
-    rescue.publish(hiddenWindows);
     // After WM_DESTROY the window is gone, and with it the icon.
     if (!quitting && IsWindow(mainWindow))
         setTrayTip(texts::ProductName);

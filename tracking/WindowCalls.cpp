@@ -7,11 +7,7 @@ bool (*reachProbeForTests)(HWND) = nullptr;
 
 // The integrity level of a process token: the last sub-authority of its
 // mandatory label; 0 when it cannot be read.
-DWORD integrityLevel(HANDLE process) {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
-        return 0;
-    ScopedHandle ownedToken(token);
+DWORD integrityLevel(HANDLE token) {
     BYTE buffer[128];
     DWORD size = 0;
     if (!GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof(buffer), &size))
@@ -21,9 +17,66 @@ DWORD integrityLevel(HANDLE process) {
     return count ? *GetSidSubAuthority(sid, count - 1U) : 0;
 }
 
+ProcessRank rankOf(HANDLE process) {
+    ProcessRank rank{process != nullptr, false, 0};
+    HANDLE token = nullptr;
+    if (process && OpenProcessToken(process, TOKEN_QUERY, &token)) {
+        ScopedHandle ownedToken(token);
+        rank.tokenOpened = true;
+        rank.level = integrityLevel(token);
+    }
+    return rank;
+}
+
+// The windows with a call still pending, one slot each; only a caller that
+// has taken a slot starts a helper, and the helper frees it when its call
+// has landed.
+struct PendingCalls {
+    CRITICAL_SECTION lock;
+    HWND windows[MaxPendingWindowCalls] = {};
+    PendingCalls() { InitializeCriticalSection(&lock); }
+};
+
+PendingCalls& pendingCalls() {
+    static PendingCalls calls;
+    return calls;
+}
+
+class CriticalSectionLock {
+  public:
+    explicit CriticalSectionLock(CRITICAL_SECTION& section) : held(section) { EnterCriticalSection(&held); }
+    ~CriticalSectionLock() { LeaveCriticalSection(&held); }
+    CriticalSectionLock(const CriticalSectionLock&) = delete;
+    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+
+  private:
+    CRITICAL_SECTION& held;
+};
+
+constexpr size_t NoSlot = MaxPendingWindowCalls;
+
+// The slot a call on `window` may take, or NoSlot; the caller holds the lock.
+size_t freeSlotFor(const PendingCalls& calls, HWND window) {
+    size_t free = NoSlot;
+    for (size_t i = 0; i < MaxPendingWindowCalls; ++i) {
+        if (calls.windows[i] == window)
+            return NoSlot;
+        if (!calls.windows[i] && free == NoSlot)
+            free = i;
+    }
+    return free;
+}
+
+void freeSlot(size_t slot) {
+    PendingCalls& calls = pendingCalls();
+    CriticalSectionLock lock(calls.lock);
+    calls.windows[slot] = nullptr;
+}
+
 // Shared by the caller and the helper thread; the last one to let go frees it.
 struct Job {
     std::function<void()> call;
+    size_t slot;
     LONG holders = 2;
 };
 
@@ -35,6 +88,7 @@ void release(Job* job) {
 DWORD WINAPI runJob(void* parameter) {
     auto* job = static_cast<Job*>(parameter);
     job->call();
+    freeSlot(job->slot);
     release(job);
     return 0;
 }
@@ -59,20 +113,57 @@ void showWindowNoWait(HWND window, int command) {
         ShowWindowAsync(window, command);
 }
 
-bool callWindow(HWND window, DWORD limitMs, std::function<void()> call) {
+bool windowCallAccepted(HWND window) {
+    if (ownedByThisThread(window))
+        return true;
+    PendingCalls& calls = pendingCalls();
+    CriticalSectionLock lock(calls.lock);
+    return freeSlotFor(calls, window) != NoSlot;
+}
+
+WindowCall callWindow(HWND window, DWORD limitMs, std::function<void()> call) {
     if (ownedByThisThread(window)) {
         call();
-        return true;
+        return WindowCall::Done;
     }
-    auto* job = new Job{std::move(call)};
-    ScopedHandle thread(CreateThread(nullptr, 0, runJob, job, 0, nullptr));
+    size_t slot = NoSlot;
+    {
+        PendingCalls& calls = pendingCalls();
+        CriticalSectionLock lock(calls.lock);
+        slot = freeSlotFor(calls, window);
+        if (slot == NoSlot)
+            return WindowCall::Refused;
+        calls.windows[slot] = window;
+    }
+    auto* job = new Job{std::move(call), slot};
+    ScopedHandle thread(
+        CreateThread(nullptr, WindowCallStack, runJob, job, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (!thread) {
-        delete job; // nothing ran: the change is dropped rather than risk a hang
-        return false;
+        // Nothing ran: the change is dropped rather than risk a hang.
+        freeSlot(slot);
+        delete job;
+        return WindowCall::Refused;
     }
     const bool finished = waitHandlingSentMessages(thread.get(), limitMs) == WAIT_OBJECT_0;
     release(job);
-    return finished;
+    return finished ? WindowCall::Done : WindowCall::Pending;
+}
+
+size_t pendingWindowCalls() {
+    PendingCalls& calls = pendingCalls();
+    CriticalSectionLock lock(calls.lock);
+    size_t count = 0;
+    for (HWND window : calls.windows)
+        count += window != nullptr;
+    return count;
+}
+
+bool outranks(const ProcessRank& other, DWORD ownLevel) {
+    if (!other.processOpened)
+        return false;
+    if (!other.tokenOpened)
+        return true;
+    return ownLevel && other.level > ownLevel;
 }
 
 bool beyondReach(HWND window) {
@@ -82,10 +173,9 @@ bool beyondReach(HWND window) {
     GetWindowThreadProcessId(window, &processId);
     if (processId == GetCurrentProcessId())
         return false;
-    static const DWORD ownLevel = integrityLevel(GetCurrentProcess());
+    static const DWORD ownLevel = rankOf(GetCurrentProcess()).level;
     ScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-    // A level that cannot be read is no reason to refuse.
-    return process && ownLevel && integrityLevel(process.get()) > ownLevel;
+    return outranks(rankOf(process.get()), ownLevel);
 }
 
 void setReachProbeForTests(bool (*probe)(HWND window)) {

@@ -36,10 +36,13 @@ class WindowEntry {
 
     HWND getHandle() const { return hwnd; }
     bool isHidden() const { return hidden; }
-    // Hidden by this program, but the window has not been seen to go yet:
-    // its thread may not have handled the request (it is busy or hung).
+    // Hidden by this program, and the window's thread may not have handled
+    // the request yet (it is busy or hung). Seeing the window go proves
+    // nothing: its own program may hide and show it before the request lands.
     bool hidePending(DWORD now) const;
-    void noteHideLanded() { hideLanded = true; }
+    // The window's own program showed it again after this program's hide
+    // had landed: from now on it is an ordinary visible window.
+    void forgetHidden();
     bool isLayered() const;
     bool isFullScreen() const { return fullScreen; }
     HICON getIcon() const { return icon; }
@@ -68,7 +71,7 @@ class WindowEntry {
     bool fullScreen = false;
     WINDOWPLACEMENT savedPlacement{};
     DWORD hideTick = 0;       // when toggleHidden last asked the window to hide
-    bool hideLanded = false;  // the window has been seen hidden since
+    bool hideLanded = false;  // the request was carried out before toggleHidden returned
     DWORD iconAnswerTick = 0; // when the window last answered WM_GETICON; 0: never
     bool iconUnavailable = false;
     bool noIconAnswer = false;

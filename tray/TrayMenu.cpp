@@ -24,18 +24,31 @@ void TrayApp::showTrayMenu() {
     MenuSet menus;
     if (!buildTrayMenu(menus))
         return;
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    // Measured and drawn for the monitor the menu opens on.
-    MenuLook look(*this, dpiAt(cursor));
-    menuLook = &look;
-    SetForegroundWindow(mainWindow);
-    menuShowing = true;
-    TrackPopupMenu(menus.root, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, cursor.x, cursor.y, 0, mainWindow, nullptr);
-    menuShowing = false;
-    menuLook = nullptr;
+    // Building waits for the lock and for windows' icons, and Exit may have
+    // been chosen meanwhile (another program sent it): no menu opens for a
+    // program that is ending, whose quit message the menu's loop could eat.
+    if (!quitting) {
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        // Measured and drawn for the monitor the menu opens on.
+        MenuLook look(*this, dpiAt(cursor));
+        menuLook = &look;
+        SetForegroundWindow(mainWindow);
+        menuShowing = true;
+        TrackPopupMenu(menus.root, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, cursor.x, cursor.y, 0, mainWindow,
+                       nullptr);
+        menuShowing = false;
+        menuLook = nullptr;
+        // So that the menu closes when the user clicks elsewhere next time,
+        // as the documentation of tray menus asks.
+        PostMessageW(mainWindow, WM_NULL, 0, 0);
+    }
     menus.destroyAll();
     ReleaseMutex(scanMutex);
+    // Exit chosen while the menu was open ends the loop even if the menu's
+    // loop took the quit message.
+    if (quitting)
+        PostQuitMessage(0);
 }
 
 // Builds the whole root popup into `menus`. On success the caller holds the

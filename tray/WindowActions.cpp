@@ -4,6 +4,7 @@
 #include "tracking/ScreenEdges.h"
 #include "tracking/WindowCalls.h"
 #include "tracking/WindowEntry.h"
+#include "tracking/WindowMarks.h"
 
 #include <memory>
 
@@ -11,10 +12,10 @@ namespace {
 
 constexpr BYTE Opaque = 0xFF;
 
-// A hide that has not been seen to land is waited for this long before the
-// window counts as shown again by its own program. A thread that stops
-// answering is judged hung after five seconds, from when on IsHungAppWindow
-// says so.
+// A hide request on another thread's window counts as carried out once this
+// long has passed and the thread is not hung: a thread not hung has taken
+// its messages within the last five seconds (after that IsHungAppWindow says
+// so), and taking them carries out the requests queued before.
 constexpr DWORD HidePendingGrace = 6000;
 
 // SetWindowPlacement reads a top-level window's normal position in workspace
@@ -80,9 +81,38 @@ void restorePlacement(HWND window, WINDOWPLACEMENT placement) {
         ShowWindow(window, static_cast<int>(placement.showCmd));
 }
 
+// Grows `r`, a client rectangle in screen coordinates, by the window's frame
+// less its menu bar. The frame is measured as the window stands on the
+// screen, so it is right at whatever DPI the window and its monitor have,
+// and for windows that draw their own frame. A minimised window shows no
+// frame: its style says what the frame will be, at the window's own DPI.
 void addFrame(HWND window, RECT& r) {
-    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
+    RECT frame{}, client{};
+    if (!IsIconic(window) && GetWindowRect(window, &frame) && GetClientRect(window, &client)) {
+        MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        int top = client.top - frame.top;
+        MENUBARINFO menuBar{};
+        menuBar.cbSize = sizeof(menuBar);
+        if (GetMenu(window) && GetMenuBarInfo(window, OBJID_MENU, 0, &menuBar))
+            top -= menuBar.rcBar.bottom - menuBar.rcBar.top;
+        r.left -= client.left - frame.left;
+        r.top -= top;
+        r.right += frame.right - client.right;
+        r.bottom += frame.bottom - client.bottom;
+        return;
+    }
+    const auto style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
+    using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    using DpiForWindowFn = UINT(WINAPI*)(HWND);
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    auto adjustForDpi = findExport<AdjustForDpiFn>(user32, "AdjustWindowRectExForDpi");
+    auto dpiForWindow = findExport<DpiForWindowFn>(user32, "GetDpiForWindow");
+    const UINT dpi = dpiForWindow ? dpiForWindow(window) : 0;
+    if (adjustForDpi && dpi)
+        adjustForDpi(&r, style, FALSE, exStyle, dpi);
+    else
+        AdjustWindowRectEx(&r, style, FALSE, exStyle);
 }
 
 } // namespace
@@ -90,18 +120,27 @@ void addFrame(HWND window, RECT& r) {
 bool WindowEntry::toggleHidden() {
     if (hidden) {
         showWindowNoWait(hwnd, static_cast<int>(savedShowCmd));
+        unmarkHidden(hwnd);
         hidden = false;
         return false;
     }
+    // Marked first: whatever ends this process from here on, the mark
+    // brings the window back.
+    markHidden(hwnd, savedShowCmd);
     if (GetWindowLongW(hwnd, GWL_STYLE) & WS_MINIMIZEBOX)
         showWindowNoWait(hwnd, SW_SHOWMINIMIZED);
     showWindowNoWait(hwnd, SW_HIDE);
     hidden = true;
     hideTick = GetTickCount();
     // This thread's windows are hidden at once; another thread's only when
-    // it has handled the request, which a later pass sees.
-    hideLanded = ownedByThisThread(hwnd) && !IsWindowVisible(hwnd);
+    // it has handled the request (see hidePending).
+    hideLanded = ownedByThisThread(hwnd);
     return true;
+}
+
+void WindowEntry::forgetHidden() {
+    hidden = false;
+    unmarkHidden(hwnd);
 }
 
 bool WindowEntry::hidePending(DWORD now) const {
@@ -123,22 +162,39 @@ bool WindowEntry::setAlpha(int alpha) {
     auto setLayered = findExport<SetLayeredFn>(user32.get(), "SetLayeredWindowAttributes");
     if (!setLayered)
         return false;
+    if (!windowCallAccepted(hwnd))
+        return true;
     const BYTE level = static_cast<BYTE>(alpha & 0xFF);
     LONG exStyle = GetWindowLongW(hwnd, GWL_EXSTYLE);
     // Full opacity takes layering off; it never puts it on a window that
     // was opaque already.
     exStyle = level == Opaque ? exStyle & ~WS_EX_LAYERED : exStyle | WS_EX_LAYERED;
+    // A fully transparent window is as good as hidden: it is marked before
+    // it fades, and unmarked once it is visible again, so that it never
+    // stays invisible after this program.
+    const bool invisible = level == 0;
+    const bool wasMarked = markedInvisible(hwnd);
+    if (invisible)
+        markInvisible(hwnd);
     // Restyling another thread's window waits for it. The library handle is
     // the system's user32, loaded for the life of the process, so the
     // function stays valid should the change land late.
-    callWindow(hwnd, WindowCallLimit, [window = hwnd, exStyle, setLayered, level] {
-        SetWindowLongW(window, GWL_EXSTYLE, exStyle);
-        setLayered(window, 0, level, LWA_ALPHA);
-    });
+    const WindowCall result =
+        callWindow(hwnd, WindowCallLimit, [window = hwnd, exStyle, setLayered, level, invisible] {
+            SetWindowLongW(window, GWL_EXSTYLE, exStyle);
+            setLayered(window, 0, level, LWA_ALPHA);
+            if (!invisible)
+                unmarkInvisible(window);
+        });
+    if (result == WindowCall::Refused && invisible && !wasMarked)
+        unmarkInvisible(hwnd);
     return true;
 }
 
 bool WindowEntry::toggleFullScreen() {
+    // A change still waiting for this window decides its state.
+    if (!windowCallAccepted(hwnd))
+        return fullScreen;
     if (fullScreen) {
         callWindow(hwnd, WindowCallLimit,
                    [window = hwnd, placement = savedPlacement] { restorePlacement(window, placement); });
@@ -159,7 +215,8 @@ bool WindowEntry::toggleFullScreen() {
     addFrame(hwnd, screen);
     auto normal = std::make_shared<RECT>();
     if (callWindow(hwnd, WindowCallLimit,
-                   [window = hwnd, screen, normal] { *normal = placeNormal(window, screen); }) &&
+                   [window = hwnd, screen, normal] { *normal = placeNormal(window, screen); }) ==
+            WindowCall::Done &&
         !IsRectEmpty(normal.get()))
         savedPlacement.rcNormalPosition = toWorkspace(hwnd, *normal);
     fullScreen = true;
@@ -167,8 +224,15 @@ bool WindowEntry::toggleFullScreen() {
 }
 
 bool WindowEntry::moveToOrigin() {
+    if (!windowCallAccepted(hwnd))
+        return true;
+    // The client area as it stands on the screen, moved to (0, 0).
     RECT r{};
     GetClientRect(hwnd, &r);
+    if (!IsIconic(hwnd)) {
+        MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+        OffsetRect(&r, -r.left, -r.top);
+    }
     addFrame(hwnd, r);
     // The corner of the work area of the window's own monitor.
     RECT monitor{}, workArea{};

@@ -62,6 +62,14 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
         showBalloon(texts::AdminWindowBalloon, texts::ProductName, BalloonTime);
         return true;
     };
+    // A change with no asynchronous form still waiting for the window (it
+    // stopped answering) decides its state; another is not started.
+    auto stillBusy = [this](HWND target) {
+        if (windowCallAccepted(target))
+            return false;
+        showBalloon(texts::NotRespondingBalloon, texts::ProductName, BalloonTime);
+        return true;
+    };
 
     switch (action) {
     case ActionHide: {
@@ -74,10 +82,6 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
             return;
         if (refused(window))
             return;
-        if (!entry->isHidden()) {
-            const std::list<WindowEntry*> goingHidden{entry};
-            rescue.publish(hiddenWindows, &goingHidden);
-        }
         if (entry->toggleHidden()) {
             visibleWindows.erase(inVisible);
             hiddenWindows.push_back(entry);
@@ -87,7 +91,6 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
         } else {
             hiddenWindows.erase(inHidden);
             visibleWindows.push_back(entry);
-            rescue.publish(hiddenWindows);
         }
         break;
     }
@@ -96,11 +99,11 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
             entry->toggleTopmost();
         break;
     case ActionFullScreen:
-        if (visible && !refused(window))
+        if (visible && !refused(window) && !stillBusy(window))
             entry->toggleFullScreen();
         break;
     case ActionMoveToOrigin:
-        if (visible && !refused(window))
+        if (visible && !refused(window) && !stillBusy(window))
             entry->moveToOrigin();
         break;
     case ActionPowerScheme:
@@ -112,10 +115,14 @@ void TrayApp::executeWindowCommand(WPARAM commandId) {
         const bool forTaskbar = index == TaskbarIndex;
         WindowEntry taskbar(forTaskbar ? FindWindowW(names::TaskbarClass, nullptr) : nullptr);
         WindowEntry* target = forTaskbar ? &taskbar : (visible ? entry : nullptr);
-        if (!target || refused(target->getHandle()))
+        if (!target || refused(target->getHandle()) || stillBusy(target->getHandle()))
             break;
         int alpha = 255;
         if (!target->isLayered()) {
+            // Exit may have been chosen while this command waited for the
+            // lock; no dialog opens for a program that is ending.
+            if (quitting)
+                break;
             // The dialog's loop also ends when the corner window is closed or
             // a quit message arrives; only an OK with a number changes anything.
             TransparencyAnswer answer;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "app/Names.h"
 #include "support/TestSupport.h"
 
@@ -274,6 +276,58 @@ TEST(Program, AnInstanceItCannotOpenCountsAsRunning) {
     EXPECT_EQ(waitExit(program), static_cast<DWORD>(-1));
     CloseHandle(program);
     CloseHandle(held);
+}
+
+} // namespace
+
+namespace {
+
+// Another process holds a mutex under the scan lock's name before mossgate
+// starts: mossgate locks its lists with a lock of its own, its menu opens
+// and Exit ends it.
+TEST(Program, AMutexHeldUnderTheScanLocksNameStallsNothing) {
+    HANDLE squatter = CreateMutexW(nullptr, TRUE, names::ScanMutex);
+    ASSERT_NE(squatter, nullptr);
+    HostAndProgram run(1);
+    ASSERT_TRUE(run.ready());
+    EXPECT_TRUE(openAndCloseMenu(run.corner)) << "the menu opens";
+    PostMessageW(run.corner, WM_COMMAND, ExitCommand, 0);
+    EXPECT_EQ(run.programExit(), 0u) << "Exit completes";
+    ReleaseMutex(squatter);
+    CloseHandle(squatter);
+}
+
+// Forty moves for a window whose thread does not answer start one helper
+// thread, not forty; once the window answers it is at the origin.
+TEST(Program, CommandsForAHungWindowStartOneHelperNotOneEach) {
+    HostAndProgram run(1, L"t");
+    ASSERT_TRUE(run.ready());
+    pumpMessages(300);
+    ASSERT_TRUE(openAndCloseMenu(run.corner));
+    const DWORD programId = GetProcessId(run.program);
+    pumpMessages(500);
+    const int before = threadCount(programId);
+    PostMessageW(run.windows[0], HangMessage, 6000, 0);
+    pumpMessages(200);
+    for (int i = 0; i < 40; ++i)
+        PostMessageW(run.corner, WM_COMMAND, makeCommandId(0, ActionMoveToOrigin), 0);
+    pumpMessages(1500); // the program takes every command in turn
+    const int during = threadCount(programId);
+    std::printf("mossgate threads: %d before the commands, %d while the window hangs\n", before, during);
+    EXPECT_LE(during, before + 1);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            POINT origin{0, 0};
+            ClientToScreen(run.windows[0], &origin);
+            return origin.x == work.left && origin.y == work.top;
+        },
+        15000))
+        << "the accepted move lands when the window answers";
+    EXPECT_TRUE(waitFor([&] { return threadCount(programId) <= before; }, 5000)) << "the helper has ended";
+    PostMessageW(run.corner, WM_COMMAND, ExitCommand, 0);
+    EXPECT_EQ(run.programExit(), 0u);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "app/Names.h"
+#include "app/Scoped.h"
 #include "support/MenuReader.h"
 #include "support/TestSupport.h"
 
@@ -86,6 +87,43 @@ TEST(Reentry, ASecondRightClickWhileTheMenuIsOpenIsDropped) {
     EXPECT_FALSE(app->menuShowing);
     EXPECT_FALSE(app->busy);
     EXPECT_TRUE(lockIsFree(app->scanMutex));
+}
+
+int menusCreated = 0;
+
+// Counts the popup menus this thread creates, open for a moment or not.
+LRESULT CALLBACK countMenus(int code, WPARAM wParam, LPARAM lParam) {
+    wchar_t name[16] = {};
+    if (code == HCBT_CREATEWND && GetClassNameW(reinterpret_cast<HWND>(wParam), name, 16) &&
+        lstrcmpW(name, L"#32768") == 0)
+        ++menusCreated;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Exit chosen while the menu is being built (another program sends it while
+// the builder waits for a window to answer for its icon): no menu opens for
+// the ending program, and the quit message still ends its loop.
+TEST(Reentry, ExitWhileTheMenuIsBeingBuiltOpensNoMenuAndStillQuits) {
+    AppUnderTest app;
+    ASSERT_TRUE(app.start());
+    TestWindow window(WindowSpec{L"asked for its icon"});
+    ASSERT_TRUE(waitFor([&] {
+        MutexLock lock(app->scanMutex);
+        return isListed(app->visibleWindows, window.get());
+    }));
+    window.onMessage(WM_GETICON, [&] { app->onCommand(ExitCommand, 0); });
+    menusCreated = 0;
+    HHOOK hook = SetWindowsHookExW(WH_CBT, countMenus, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    onceOwnWindowOpens(L"#32768", [](HWND) { EndMenu(); });
+    app->onTrayEvent(WM_RBUTTONUP);
+    UnhookWindowsHookEx(hook);
+    window.onMessage(WM_GETICON, [] {});
+    EXPECT_TRUE(app->quitting);
+    EXPECT_EQ(menusCreated, 0) << "no menu opened";
+    MSG quit;
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the loop still ends";
+    EXPECT_FALSE(app->busy);
 }
 
 } // namespace

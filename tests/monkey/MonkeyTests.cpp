@@ -18,6 +18,7 @@
 #include "support/SeededRandom.h"
 #include "support/TestSupport.h"
 #include "tests/monkey/ProbeRecord.h"
+#include "tracking/WindowMarks.h"
 
 namespace {
 
@@ -358,7 +359,8 @@ TEST(Monkey, ChurnMenusCommandsAndDialogsNeverBreakTheProgram) {
     };
     for (HWND w : churnWindows) {
         EXPECT_TRUE(waitFor([&] { return IsWindowVisible(w) != FALSE; }, 3000))
-            << windowText(w) << " is visible after exit (it was " << listedAs(w) << " before)";
+            << windowText(w) << " is visible after exit (it was " << listedAs(w) << " before; marked "
+            << markedHidden(w) << ", iconic " << IsIconic(w) << ")";
         EXPECT_FALSE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_LAYERED)
             << windowText(w) << " is not transparent";
     }

@@ -4,6 +4,7 @@
 #include "tracking/WindowCalls.h"
 
 #include <cstdio>
+#include <tlhelp32.h>
 #include <map>
 
 namespace {
@@ -180,6 +181,7 @@ void AppUnderTest::tearDown() {
         return;
     HWND window = app->mainWindow;
     HANDLE scanMutex = app->scanMutex;
+    HANDLE scanMutexName = app->scanMutexName;
     app.reset();
     if (window) {
         RemovePropW(window, names::AppProperty);
@@ -187,8 +189,9 @@ void AppUnderTest::tearDown() {
     }
     // The program keeps its mutex for its whole life; a test that squats on
     // the name needs it gone.
-    if (scanMutex)
-        CloseHandle(scanMutex);
+    for (HANDLE mutex : {scanMutex, scanMutexName})
+        if (mutex)
+            CloseHandle(mutex);
     UnregisterClassW(names::WindowClass, GetModuleHandleW(nullptr));
     // Drop the quit message or timers the app may have left behind.
     pumpMessages(0);
@@ -365,6 +368,55 @@ HWND openMenuOf(DWORD processId) {
             return popup;
     }
     return nullptr;
+}
+
+HWND openDialogOf(DWORD processId) {
+    HWND dialog = nullptr;
+    while ((dialog = FindWindowExW(nullptr, dialog, L"#32770", nullptr))) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(dialog, &owner);
+        if (owner == processId && IsWindowVisible(dialog))
+            return dialog;
+    }
+    return nullptr;
+}
+
+void endEveryProcessNamed(const wchar_t* exeName) {
+    std::vector<HANDLE> processes;
+    ScopedSnapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        if (lstrcmpiW(entry.szExeFile, exeName) == 0)
+            if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID))
+                processes.push_back(process);
+    for (HANDLE process : processes)
+        TerminateProcess(process, 1);
+    for (HANDLE process : processes) {
+        WaitForSingleObject(process, 10000);
+        CloseHandle(process);
+    }
+}
+
+int threadCount(DWORD processId) {
+    ScopedSnapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry))
+        count += entry.th32OwnerProcessID == processId;
+    return count;
+}
+
+int alphaOf(HWND window) {
+    if (!(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED))
+        return NotLayered;
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    if (!GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) || !(flags & LWA_ALPHA))
+        return 255;
+    return alpha;
 }
 
 bool openAndCloseMenu(HWND corner) {

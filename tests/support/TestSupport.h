@@ -175,7 +175,22 @@ HWND openMenuOf(DWORD processId);
 // Posted with wParam milliseconds to a window of window_host started with
 // the t flag: the window's thread stops answering for that long.
 inline constexpr UINT HangMessage = WM_APP + 1;
+// Posted with wParam milliseconds to such a window: its thread stops
+// answering that long, then hides the window, waits, shows it, waits, and
+// only then answers again.
+inline constexpr UINT FlickerMessage = WM_APP + 2;
 DWORD waitExit(HANDLE process, DWORD timeoutMs = 20000);
+
+// The visible dialog of a process, if one is open.
+HWND openDialogOf(DWORD processId);
+// Ends every process of this name at once, as "taskkill /f /im" does.
+void endEveryProcessNamed(const wchar_t* exeName);
+// The number of threads a process runs.
+int threadCount(DWORD processId);
+
+// A window's opacity: its layered alpha, or NotLayered for an ordinary window.
+inline constexpr int NotLayered = 256;
+int alphaOf(HWND window);
 
 // The folder of the running test executable, with a trailing backslash.
 std::wstring testFolder();

@@ -10,7 +10,10 @@
 //               stay for 300 ms (long enough for a scan pass), then exit
 //            t  each window on a thread of its own; posting HangMessage
 //               (WM_APP + 1) with wParam milliseconds to a window makes its
-//               thread stop answering for that long
+//               thread stop answering for that long; posting FlickerMessage
+//               (WM_APP + 2) makes it do the same, then hide the window
+//               itself, wait as long again, show it, and wait once more,
+//               all before it answers again
 // Windows are captioned "host window <n>". The process runs until it is
 // ended or receives WM_QUIT.
 #include <windows.h>
@@ -23,12 +26,22 @@
 namespace {
 
 constexpr UINT HangMessage = WM_APP + 1;
+constexpr UINT FlickerMessage = WM_APP + 2;
 constexpr wchar_t IconClass[] = L"window_host_icon";
 constexpr wchar_t PlainClass[] = L"window_host_plain";
 
 LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == HangMessage) {
         Sleep(static_cast<DWORD>(wParam));
+        return 0;
+    }
+    if (message == FlickerMessage) {
+        const auto pause = static_cast<DWORD>(wParam);
+        Sleep(pause);
+        ShowWindow(window, SW_HIDE);
+        Sleep(pause);
+        ShowWindow(window, SW_SHOWNA);
+        Sleep(pause);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

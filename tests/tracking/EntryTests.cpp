@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "support/TestSupport.h"
+#include "tracking/WindowCalls.h"
 
 namespace {
 
@@ -118,6 +119,30 @@ TEST(Entry, FullScreenFreezesShowStateButNotCaption) {
     EXPECT_EQ(entry.getSavedShowCmd(), static_cast<UINT>(SW_SHOWNORMAL));
     EXPECT_EQ(entry.getCaption(), L"stretched, renamed");
     entry.releaseIcon();
+}
+
+// Whether Windows would refuse this program's changes to a window, from what
+// could be read of the window's process.
+TEST(Reach, AProcessWhoseTokenCannotBeOpenedIsBeyondReach) {
+    constexpr DWORD Medium = 0x2000, High = 0x3000;
+    struct Case {
+        const char* name;
+        ProcessRank rank;
+        DWORD ownLevel;
+        bool beyond;
+    } cases[] = {
+        {"same level", {true, true, Medium}, Medium, false},
+        {"running as administrator", {true, true, High}, Medium, true},
+        {"lower level", {true, true, Medium}, High, false},
+        {"another account's token", {true, false, 0}, Medium, true},
+        {"process does not open", {false, false, 0}, Medium, false},
+        {"level unreadable", {true, true, 0}, Medium, false},
+        {"own level unreadable", {true, true, High}, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(outranks(c.rank, c.ownLevel), c.beyond);
+    }
 }
 
 } // namespace

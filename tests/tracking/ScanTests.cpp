@@ -5,6 +5,7 @@
 #include "app/Names.h"
 #include "app/Scoped.h"
 #include "support/TestSupport.h"
+#include "tracking/WindowMarks.h"
 
 namespace {
 
@@ -117,32 +118,51 @@ TEST(Scan, DropsClosedWindowsAndWindowsHiddenByTheirProgram) {
     EXPECT_EQ(entryFor(app->visibleWindows, kept.get()), keptEntry);
 }
 
-// Hidden by this program and shown again by its own, the window is listed
-// as visible, still marked hidden. Gone once more (its program hid it, or
-// this program's request landed late), it must not be lost: the entry goes
-// back to hiddenWindows and the exit shows it.
-TEST(Scan, WindowShownByItsOwnerComesBackStillMarkedHiddenAndStaysInCare) {
+// Hidden by this program and shown again by its own once the hide had
+// landed, the window is an ordinary visible one: its Hide item and the
+// desktop switch hide it, and when its own program hides it later, this
+// program does not take it for one of its own and leaves it be at exit.
+TEST(Scan, WindowShownByItsOwnerAfterTheHideLandedIsAnOrdinaryVisibleWindow) {
     BareApp app;
     TestWindow window(WindowSpec{L"shown by owner"});
+    HWND w = window.get();
     app->scanDesktop();
-    WindowEntry* entry = hideTracked(*app, window.get());
+    WindowEntry* entry = hideTracked(*app, w);
     ASSERT_NE(entry, nullptr);
-
     app->scanDesktop();
-    EXPECT_EQ(entryFor(app->hiddenWindows, window.get()), entry) << "still hidden: stays in hiddenWindows";
+    EXPECT_EQ(entryFor(app->hiddenWindows, w), entry) << "still hidden: stays in hiddenWindows";
 
-    ShowWindow(window.get(), SW_SHOWNORMAL);
-    app->scanDesktop();
-    EXPECT_EQ(entryFor(app->visibleWindows, window.get()), entry);
-    EXPECT_FALSE(isListed(app->hiddenWindows, window.get()));
-    EXPECT_TRUE(entry->isHidden());
+    auto shownByItsProgram = [&] {
+        ShowWindow(w, SW_SHOWNORMAL);
+        app->scanDesktop();
+        WindowEntry* listed = entryFor(app->visibleWindows, w);
+        EXPECT_NE(listed, nullptr);
+        EXPECT_FALSE(isListed(app->hiddenWindows, w));
+        EXPECT_FALSE(listed && listed->isHidden());
+        EXPECT_FALSE(markedHidden(w));
+        return listed;
+    };
+    entry = shownByItsProgram();
 
-    ShowWindow(window.get(), SW_HIDE);
+    app->menuWindows = {{entry, w}};
+    app->executeWindowCommand(makeCommandId(0, ActionHide));
+    EXPECT_FALSE(IsWindowVisible(w)) << "its Hide item hides it";
+    EXPECT_EQ(entryFor(app->hiddenWindows, w), entry);
     app->scanDesktop();
-    EXPECT_EQ(entryFor(app->hiddenWindows, window.get()), entry);
-    EXPECT_FALSE(isListed(app->visibleWindows, window.get()));
+    shownByItsProgram();
+
+    app->lastSwitchTick = GetTickCount() - 2000;
+    app->switchDesktop();
+    EXPECT_FALSE(IsWindowVisible(w)) << "the desktop switch hides it";
+    app->scanDesktop();
+    shownByItsProgram();
+
+    ShowWindow(w, SW_HIDE); // its program tucks it away itself
+    app->scanDesktop();
+    EXPECT_FALSE(isListed(app->visibleWindows, w));
+    EXPECT_FALSE(isListed(app->hiddenWindows, w));
     app->restoreHiddenWindows();
-    EXPECT_TRUE(IsWindowVisible(window.get()));
+    EXPECT_FALSE(IsWindowVisible(w)) << "not this program's to show";
 }
 
 TEST(Scan, HiddenWindowThatIsDestroyedLosesItsEntry) {
@@ -210,6 +230,32 @@ TEST(Scan, HideWaitingForABusyWindowKeepsItInHiddenWindows) {
     EXPECT_EQ(entryFor(app->hiddenWindows, window), entry);
     app->restoreHiddenWindows();
     EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != FALSE; }));
+    endProcess(host);
+}
+
+// The window's own program hides and shows it while this program's hide
+// waits in its queue; seeing it go and come back proves nothing, and the
+// hide that lands after must not lose the window.
+TEST(Scan, AHideThatLandsAfterTheWindowsOwnProgramShowedItIsNotLost) {
+    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 t");
+    ASSERT_NE(host, nullptr);
+    HWND window = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
+    BareApp app;
+    app->scanDesktop();
+    PostMessageW(window, FlickerMessage, 700, 0);
+    pumpMessages(100);
+    ASSERT_NE(hideTracked(*app, window), nullptr);
+    ASSERT_TRUE(waitFor([&] { return !IsWindowVisible(window); })) << "its program hides it";
+    app->scanDesktop();
+    ASSERT_TRUE(waitFor([&] { return IsWindowVisible(window) != FALSE; })) << "and shows it again";
+    app->scanDesktop();
+    ASSERT_TRUE(waitFor([&] { return !IsWindowVisible(window); })) << "then this program's hide lands";
+    app->scanDesktop();
+    EXPECT_TRUE(isListed(app->hiddenWindows, window));
+    EXPECT_TRUE(markedHidden(window));
+    app->restoreHiddenWindows();
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != FALSE; })) << "Exit shows it";
     endProcess(host);
 }
 

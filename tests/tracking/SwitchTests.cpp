@@ -90,18 +90,19 @@ TEST(Switch, SwapsTheSetsAndLeavesInputMethodWindowsAlone) {
     EXPECT_TRUE(IsWindowVisible(ime.get()));
 }
 
-// A window this program hid and its own program showed again stands in
-// visibleWindows still marked hidden; the switch shows it (it is) and parks it
-// in hiddenWindows until the next pass. Exit, or a switch, in that moment must
-// not hide it again: nothing would ever show it.
+// An entry in visibleWindows can still be flagged hidden while its window
+// shows (its program showed it again before a pass saw the hide land); the
+// switch shows it (it is) and parks it in hiddenWindows until the next pass.
+// Exit, or a switch, in that moment must not hide it again: nothing would
+// ever show it.
 TEST(Switch, AWindowAlreadyShownIsNotHiddenByTheRestore) {
     BareApp app;
     TestWindow window(WindowSpec{L"shown by its owner"});
     app->scanDesktop();
-    ASSERT_NE(hideTracked(*app, window.get()), nullptr);
+    WindowEntry* entry = entryFor(app->visibleWindows, window.get());
+    ASSERT_NE(entry, nullptr);
+    ASSERT_TRUE(entry->toggleHidden());
     ShowWindow(window.get(), SW_SHOWNORMAL);
-    app->scanDesktop();
-    ASSERT_TRUE(entryFor(app->visibleWindows, window.get())->isHidden());
     app->lastSwitchTick = GetTickCount() - 5000;
     app->switchDesktop();
     ASSERT_TRUE(isListed(app->hiddenWindows, window.get()));

@@ -4,6 +4,7 @@
 #include "app/Scoped.h"
 #include "support/TestSupport.h"
 #include "tracking/ScreenEdges.h"
+#include "tracking/WindowCalls.h"
 #include "tray/WindowCommands.h"
 
 namespace {
@@ -358,6 +359,102 @@ TEST(Commands, FullScreenAndBackOnAnotherProgramsWindow) {
     })) << "the client area starts at the origin";
     entry.releaseIcon();
     endProcess(host);
+}
+
+// A window that stopped answering keeps the change it was given: another
+// command for it is refused at once with a balloon, and once it answers it
+// ends where the accepted command put it.
+TEST(Commands, ACommandForAWindowStillBusyWithTheLastIsRefused) {
+    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 t");
+    ASSERT_NE(host, nullptr);
+    HWND window = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
+    CommandFixture f;
+    auto* entry = new WindowEntry(window);
+    entry->refresh();
+    f.app->visibleWindows.push_back(entry);
+    f.app->menuWindows.push_back({entry, window});
+    PostMessageW(window, HangMessage, 3000, 0);
+    pumpMessages(200);
+
+    f.run(0, ActionMoveToOrigin);
+    EXPECT_EQ(pendingWindowCalls(), 1u) << "the move waits for the window";
+    KillTimer(f.app->mainWindow, BalloonTimer);
+    for (UINT action : {ActionFullScreen, ActionMoveToOrigin, ActionFullScreen}) {
+        f.run(0, action);
+        EXPECT_TRUE(KillTimer(f.app->mainWindow, BalloonTimer))
+            << "a balloon says the window is not answering";
+    }
+    EXPECT_EQ(pendingWindowCalls(), 1u) << "nothing more was started";
+    EXPECT_FALSE(entry->isFullScreen());
+
+    EXPECT_TRUE(waitFor([&] { return pendingWindowCalls() == 0; }, 10000));
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    EXPECT_EQ(origin.x, work.left);
+    EXPECT_EQ(origin.y, work.top);
+    endProcess(host);
+}
+
+// A window that draws its own frame (as most of today's browsers and editors
+// do) is placed by the frame it has, not by the one its style suggests.
+const wchar_t ThinFrameClass[] = L"mossgate_test_thin_frame";
+constexpr int ThinFrame = 2;
+
+LRESULT CALLBACK thinFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCALCSIZE) {
+        // Both forms start with the window rectangle, which becomes the client's.
+        InflateRect(reinterpret_cast<RECT*>(lParam), -ThinFrame, -ThinFrame);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST(Commands, OriginAndFullScreenGoByTheFrameTheWindowHas) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = thinFrameProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = ThinFrameClass;
+    RegisterClassExW(&windowClass);
+    WindowSpec spec{L"draws its own frame"};
+    spec.className = ThinFrameClass;
+    TestWindow window(spec);
+    ASSERT_NE(window.get(), nullptr);
+    WindowEntry entry(window.get());
+    entry.refresh();
+    auto clientOnScreen = [&] {
+        RECT client{};
+        GetClientRect(window.get(), &client);
+        MapWindowPoints(window.get(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+        return client;
+    };
+    const RECT before = clientOnScreen();
+
+    entry.moveToOrigin();
+    RECT monitor{}, work{};
+    windowMonitor(window.get(), monitor, work);
+    RECT client = clientOnScreen();
+    EXPECT_EQ(client.left, work.left);
+    EXPECT_EQ(client.top, work.top);
+    EXPECT_EQ(client.right - client.left, before.right - before.left) << "the client keeps its size";
+    EXPECT_EQ(client.bottom - client.top, before.bottom - before.top);
+
+    entry.toggleFullScreen();
+    std::vector<RECT> bars;
+    for (HWND bar : findTaskbars())
+        bars.push_back(frameOf(bar));
+    const RECT area = fullScreenArea(monitor, bars);
+    client = clientOnScreen();
+    EXPECT_TRUE(EqualRect(&client, &area))
+        << "the client covers the screen less the taskbar: (" << client.left << ", " << client.top << ")-("
+        << client.right << ", " << client.bottom << ") for (" << area.left << ", " << area.top << ")-("
+        << area.right << ", " << area.bottom << ")";
+    entry.toggleFullScreen();
+    window.destroy();
+    UnregisterClassW(ThinFrameClass, GetModuleHandleW(nullptr));
 }
 
 } // namespace

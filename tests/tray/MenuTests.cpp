@@ -241,6 +241,9 @@ TEST(Menu, RightClickShowsTheMenuAndReleasesTheLockAfterwards) {
         listed |= item.data == reinterpret_cast<ULONG_PTR>(app->menuWindows.front().entry);
     EXPECT_TRUE(listed);
     EXPECT_FALSE(app->menuShowing);
+    MSG null;
+    EXPECT_TRUE(PeekMessageW(&null, app->mainWindow, WM_NULL, WM_NULL, PM_REMOVE))
+        << "a WM_NULL follows the tray menu, so that it closes on the next click elsewhere";
 
     // The watcher gets the lock again once the menu has closed.
     EXPECT_TRUE(lockIsFree(app->scanMutex));
