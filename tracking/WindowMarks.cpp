@@ -51,8 +51,11 @@ SetLayeredFn setLayered() {
 // without waiting. True when the window still needs its layering taken off.
 bool putRight(HWND window, const MarkAtoms& marks) {
     if (const ULONG_PTR hidden = readMark(marks.hidden, window)) {
-        if (!IsWindowVisible(window))
-            showWindowNoWait(window, restoringShowCommand(static_cast<UINT>(hidden & ShowCommandBits)));
+        // A window still on the screen may yet have the hide waiting in its
+        // queue (its thread is busy); a show queued behind it wins, and does
+        // nothing to a window that is already shown.
+        const UINT saved = static_cast<UINT>(hidden & ShowCommandBits);
+        showWindowNoWait(window, IsWindowVisible(window) ? SW_SHOWNA : restoringShowCommand(saved));
         removeMark(marks.hidden, window);
     }
     if (!readMark(marks.invisible, window))

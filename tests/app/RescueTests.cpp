@@ -6,23 +6,12 @@
 #include "tracking/WindowCalls.h"
 #include "tracking/WindowMarks.h"
 
-#include <tlhelp32.h>
-
 namespace {
 
 // The guardian: the same executable, started by the program.
 HANDLE openGuardian(HANDLE program) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    HANDLE guardian = nullptr;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !guardian;
-         more = Process32NextW(snapshot, &entry))
-        if (entry.th32ParentProcessID == GetProcessId(program) &&
-            lstrcmpiW(entry.szExeFile, L"mossgate.exe") == 0)
-            guardian = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
-    CloseHandle(snapshot);
-    return guardian;
+    const DWORD guardian = guardianOf(GetProcessId(program));
+    return guardian ? OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, guardian) : nullptr;
 }
 
 // Two windows of another program and mossgate as a user has it: the

@@ -399,6 +399,17 @@ void endEveryProcessNamed(const wchar_t* exeName) {
     }
 }
 
+DWORD guardianOf(DWORD programId) {
+    ScopedSnapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == programId && lstrcmpiW(entry.szExeFile, L"mossgate.exe") == 0)
+            return entry.th32ProcessID;
+    return 0;
+}
+
 int threadCount(DWORD processId) {
     ScopedSnapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     THREADENTRY32 entry{};

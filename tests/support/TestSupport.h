@@ -185,6 +185,9 @@ DWORD waitExit(HANDLE process, DWORD timeoutMs = 20000);
 HWND openDialogOf(DWORD processId);
 // Ends every process of this name at once, as "taskkill /f /im" does.
 void endEveryProcessNamed(const wchar_t* exeName);
+// The guardian of a running mossgate: its child process of the same name;
+// 0 when there is none.
+DWORD guardianOf(DWORD programId);
 // The number of threads a process runs.
 int threadCount(DWORD processId);
 

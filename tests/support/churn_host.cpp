@@ -11,6 +11,11 @@
 // Then it settles: every window it hid itself is shown, every caption is
 // "churn <n>" again, the hung thread answers again, and the named event
 // "churn_settled_<seed>" is set. It then runs until it is ended.
+//
+// While the named event "churn_pause_<seed>" is set it changes nothing (the
+// hung thread keeps its habits) and the time does not count. A window it
+// has hidden itself carries the property "churn_hidden_by_owner", so that
+// another program can tell which hidden windows are the host's own doing.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -25,6 +30,7 @@
 namespace {
 
 constexpr wchar_t ChurnClass[] = L"churn_host_window";
+constexpr wchar_t HiddenByOwner[] = L"churn_hidden_by_owner";
 
 std::atomic<bool> settling{false};
 std::atomic<bool> hungAnswers{false};
@@ -99,10 +105,24 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                                           reinterpret_cast<void*>(static_cast<ULONG_PTR>(seed)), 0, nullptr)
                            : nullptr;
 
+    wchar_t pauseName[64];
+    swprintf(pauseName, 64, L"churn_pause_%u", seed);
+    HANDLE pause = CreateEventW(nullptr, TRUE, FALSE, pauseName);
+
     SeededRandom random{seed};
     const HWND places[] = {HWND_TOP, HWND_BOTTOM, HWND_TOPMOST, HWND_NOTOPMOST};
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < duration) {
+    DWORD active = 0;
+    DWORD last = GetTickCount();
+    while (active < duration) {
+        const DWORD now = GetTickCount();
+        if (pause && WaitForSingleObject(pause, 0) == WAIT_OBJECT_0) {
+            pump();
+            Sleep(5);
+            last = now;
+            continue;
+        }
+        active += now - last;
+        last = now;
         // A burst of restacking with no pause, then a moment for the queue.
         const unsigned burst = 20 + random.below(60);
         for (unsigned i = 0; i < burst; ++i) {
@@ -114,8 +134,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                              SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
             } else if (what < 86) {
                 hiddenByUs[n] = !hiddenByUs[n];
+                if (hiddenByUs[n])
+                    SetPropW(window, HiddenByOwner, reinterpret_cast<HANDLE>(1));
+                else
+                    RemovePropW(window, HiddenByOwner);
                 ShowWindow(window, hiddenByUs[n] ? SW_HIDE : SW_SHOWNA);
             } else if (what < 90) {
+                RemovePropW(window, HiddenByOwner);
                 DestroyWindow(window);
                 windows[n] = openWindow(static_cast<int>(n));
                 hiddenByUs[n] = false;
@@ -138,8 +163,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         wchar_t caption[32];
         swprintf(caption, 32, L"churn %d", static_cast<int>(n));
         SetWindowTextW(windows[n], caption);
-        if (hiddenByUs[n])
+        if (hiddenByUs[n]) {
+            RemovePropW(windows[n], HiddenByOwner);
             ShowWindow(windows[n], SW_SHOWNA);
+        }
     }
     // Settled only once the hung thread answers again.
     while (hung && !hungAnswers) {
