@@ -122,9 +122,9 @@ TEST(Rescue, WhateverEndsTheProgramNoWindowStaysHiddenOrInvisible) {
 // rewrite. Whatever such a section says, a killed program's windows come back.
 TEST(Rescue, ASectionPlantedUnderTheProgramsNameChangesNothing) {
     waitFor([] { return FindWindowW(names::WindowClass, nullptr) == nullptr; }, 10000);
-    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1");
-    HWND window = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
+    OtherProgramWindow other;
+    HWND window = other.window;
+    ASSERT_NE(window, nullptr);
     const std::wstring path = testFolder() + L"..\\mossgate.exe";
     std::wstring line = L"\"" + path + L"\"";
     STARTUPINFOW startup{};
@@ -160,7 +160,6 @@ TEST(Rescue, ASectionPlantedUnderTheProgramsNameChangesNothing) {
     UnmapViewOfFile(planted);
     CloseHandle(section);
     CloseHandle(info.hProcess);
-    endProcess(host);
 }
 
 TEST(Rescue, WindowsHiddenByADesktopSwitchComeBack) {

@@ -353,6 +353,16 @@ DWORD HostAndProgram::programExit(DWORD timeoutMs) {
     return code;
 }
 
+OtherProgramWindow::OtherProgramWindow(const wchar_t* flags) {
+    host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 " + flags);
+    if (host)
+        waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000);
+}
+
+OtherProgramWindow::~OtherProgramWindow() {
+    endProcess(host);
+}
+
 HWND waitForCorner() {
     HWND corner = nullptr;
     waitFor([&] { return (corner = FindWindowW(names::WindowClass, nullptr)) != nullptr; }, 30000);

@@ -167,6 +167,18 @@ struct HostAndProgram {
     std::vector<HWND> windows; // "host window 0" first
 };
 
+// The first window of another program (window_host with one window and
+// `flags`); the program is ended at scope end. `window` is null when it did
+// not come up.
+struct OtherProgramWindow {
+    explicit OtherProgramWindow(const wchar_t* flags = L"");
+    ~OtherProgramWindow();
+    OtherProgramWindow(const OtherProgramWindow&) = delete;
+    OtherProgramWindow& operator=(const OtherProgramWindow&) = delete;
+    HANDLE host = nullptr;
+    HWND window = nullptr;
+};
+
 // Opens the program's tray menu (which gives the listed windows their
 // command ids) and closes it again without a choice.
 bool openAndCloseMenu(HWND corner);

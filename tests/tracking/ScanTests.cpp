@@ -211,10 +211,9 @@ TEST(Scan, WindowsRestackedDuringTheWalkAreListedOnceAndTheWalkEnds) {
 // window stays in hiddenWindows, is not listed as visible too, and is hidden
 // once its thread answers again.
 TEST(Scan, HideWaitingForABusyWindowKeepsItInHiddenWindows) {
-    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 t");
-    ASSERT_NE(host, nullptr);
-    HWND window = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
+    OtherProgramWindow other(L"t");
+    HWND window = other.window;
+    ASSERT_NE(window, nullptr);
     BareApp app;
     app->scanDesktop();
     PostMessageW(window, HangMessage, 1500, 0);
@@ -230,17 +229,15 @@ TEST(Scan, HideWaitingForABusyWindowKeepsItInHiddenWindows) {
     EXPECT_EQ(entryFor(app->hiddenWindows, window), entry);
     app->restoreHiddenWindows();
     EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != FALSE; }));
-    endProcess(host);
 }
 
 // The window's own program hides and shows it while this program's hide
 // waits in its queue; seeing it go and come back proves nothing, and the
 // hide that lands after must not lose the window.
 TEST(Scan, AHideThatLandsAfterTheWindowsOwnProgramShowedItIsNotLost) {
-    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 t");
-    ASSERT_NE(host, nullptr);
-    HWND window = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
+    OtherProgramWindow other(L"t");
+    HWND window = other.window;
+    ASSERT_NE(window, nullptr);
     BareApp app;
     app->scanDesktop();
     PostMessageW(window, FlickerMessage, 700, 0);
@@ -256,15 +253,12 @@ TEST(Scan, AHideThatLandsAfterTheWindowsOwnProgramShowedItIsNotLost) {
     EXPECT_TRUE(markedHidden(window));
     app->restoreHiddenWindows();
     EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != FALSE; })) << "Exit shows it";
-    endProcess(host);
 }
 
 TEST(Scan, HungWindowDelaysAPassOnlyBoundedly) {
-    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 h");
-    ASSERT_NE(host, nullptr);
-    HWND hung = nullptr;
-    ASSERT_TRUE(waitFor(
-        [&] { return (hung = findWindowOf(host, L"host window 0")) && IsWindowVisible(hung); }, 20000));
+    OtherProgramWindow other(L"h");
+    HWND hung = other.window;
+    ASSERT_TRUE(hung && waitFor([&] { return IsWindowVisible(hung) != FALSE; }));
     BareApp app;
     app->scanDesktop();
     const DWORD start = GetTickCount();
@@ -274,7 +268,6 @@ TEST(Scan, HungWindowDelaysAPassOnlyBoundedly) {
     // bound here only catches a pass that waits on the window for good.
     EXPECT_LT(elapsed, 4000u);
     EXPECT_TRUE(isListed(app->visibleWindows, hung));
-    endProcess(host);
 }
 
 TEST(Watcher, ScansForTheApplicationItIsGiven) {

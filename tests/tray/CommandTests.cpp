@@ -319,10 +319,9 @@ TEST(Commands, PowerSchemeAndUnknownActionsTouchNoWindow) {
 }
 
 TEST(Commands, FullScreenAndBackOnAnotherProgramsWindow) {
-    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 m");
-    ASSERT_NE(host, nullptr);
-    HWND window = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
+    OtherProgramWindow other(L"m");
+    HWND window = other.window;
+    ASSERT_NE(window, nullptr);
     ASSERT_TRUE(waitFor([&] { return IsZoomed(window) != FALSE; }));
     WindowEntry entry(window);
     entry.refresh();
@@ -358,17 +357,15 @@ TEST(Commands, FullScreenAndBackOnAnotherProgramsWindow) {
         return !IsZoomed(window) && origin.x == work.left && origin.y == work.top;
     })) << "the client area starts at the origin";
     entry.releaseIcon();
-    endProcess(host);
 }
 
 // A window that stopped answering keeps the change it was given: another
 // command for it is refused at once with a balloon, and once it answers it
 // ends where the accepted command put it.
 TEST(Commands, ACommandForAWindowStillBusyWithTheLastIsRefused) {
-    HANDLE host = launch(L"\"" + testFolder() + L"window_host.exe\" 1 t");
-    ASSERT_NE(host, nullptr);
-    HWND window = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (window = findWindowOf(host, L"host window 0")) != nullptr; }, 20000));
+    OtherProgramWindow other(L"t");
+    HWND window = other.window;
+    ASSERT_NE(window, nullptr);
     CommandFixture f;
     auto* entry = new WindowEntry(window);
     entry->refresh();
@@ -395,7 +392,6 @@ TEST(Commands, ACommandForAWindowStillBusyWithTheLastIsRefused) {
     ClientToScreen(window, &origin);
     EXPECT_EQ(origin.x, work.left);
     EXPECT_EQ(origin.y, work.top);
-    endProcess(host);
 }
 
 // A window that draws its own frame (as most of today's browsers and editors
