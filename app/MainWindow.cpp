@@ -3,6 +3,7 @@
 #include "app/Scoped.h"
 #include "app/Texts.h"
 #include "app/TrayApp.h"
+#include "tray/MenuTheme.h"
 
 namespace {
 
@@ -64,6 +65,18 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     case WM_COMMAND:
         app->onCommand(wParam, lParam);
+        break;
+    case WM_MENUCHAR:
+        // Typing in the open tray menu; other menus keep the default.
+        if (app->menuShowing && app->menuRoot && reinterpret_cast<HMENU>(lParam) == app->menuRoot)
+            if (const LRESULT answer = app->onMenuChar(static_cast<wchar_t>(LOWORD(wParam))))
+                return answer;
+        break;
+    case WM_SETTINGCHANGE:
+        // The app theme changed in Settings: the menus the system draws
+        // follow now; the program's own follow at the next showing.
+        if (isColorSetChange(lParam))
+            applySystemMenus(chooseMenuTheme(readMenuThemeInputs()));
         break;
     case WM_TIMER:
         app->onTimer(wParam);

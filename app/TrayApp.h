@@ -125,6 +125,10 @@ class TrayApp {
     bool onMeasureItem(MEASUREITEMSTRUCT* item);
     bool onDrawItem(const DRAWITEMSTRUCT* item);
     bool isMenuItemData(ULONG_PTR data) const;
+    static bool isFixedItem(ULONG_PTR data);
+    void nameOwnerDrawnItems(HMENU root);
+    // A character typed in the open menu (WM_MENUCHAR for its root).
+    LRESULT onMenuChar(wchar_t typed);
 
     // Commands.
     void executeWindowCommand(WPARAM commandId);
@@ -178,6 +182,8 @@ class TrayApp {
     bool menuShowing = false;
     // UI thread: the look of the menu while it is open.
     MenuLook* menuLook = nullptr;
+    // UI thread: the root of the menu while it is open.
+    HMENU menuRoot = nullptr;
     // UI thread: windows asked for their icon that have not answered yet.
     std::unordered_set<HWND> iconRequests;
     // Tells the watcher to leave without touching `quitting`, whose value

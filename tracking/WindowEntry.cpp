@@ -7,6 +7,8 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <type_traits>
+
 namespace {
 
 constexpr int TextBufferChars = 259;
@@ -30,6 +32,13 @@ using GetModuleFileNameExFn = DWORD(WINAPI*)(HANDLE, HMODULE, wchar_t*, DWORD);
 } // namespace
 
 static_assert(sizeof(WINDOWPLACEMENT) == 44);
+static_assert(std::is_standard_layout_v<WindowEntry>, "the accessible name must lead the entry");
+
+void WindowEntry::setMenuName(const std::wstring& name) {
+    menuName = name;
+    accessibleName.cchWText = static_cast<DWORD>(menuName.size());
+    accessibleName.pszWText = menuName.data();
+}
 
 void WindowEntry::load() {
     if (!hwnd)

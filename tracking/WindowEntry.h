@@ -1,5 +1,7 @@
 #pragma once
 #include <windows.h>
+#include <oleacc.h>
+
 #include <string>
 
 // What the program knows about one top-level window of another program.
@@ -49,6 +51,9 @@ class WindowEntry {
     bool getOwnsIcon() const { return ownsIcon; }
     UINT getSavedShowCmd() const { return savedShowCmd; }
     std::wstring getCaption() const { return caption; }
+    // The name a screen reader gives the window's menu item; the item's data
+    // points to this entry, which begins with the record that carries it.
+    void setMenuName(const std::wstring& name);
     std::wstring getClassName() const { return className; }
     const std::wstring& getExePath() const { return exePath; }
 
@@ -59,6 +64,8 @@ class WindowEntry {
     bool moveToOrigin();
 
   private:
+    // First, so that the menu item's data points to it (oleacc's convention).
+    MSAAMENUINFO accessibleName{static_cast<DWORD>(MSAA_MENU_SIG), 0, nullptr};
     HWND hwnd;
     bool loaded = false;
     std::wstring caption;
@@ -75,6 +82,7 @@ class WindowEntry {
     DWORD iconAnswerTick = 0; // when the window last answered WM_GETICON; 0: never
     bool iconUnavailable = false;
     bool noIconAnswer = false;
+    std::wstring menuName; // what accessibleName points to
 };
 
 // Deletes a list entry together with the icon it owns.

@@ -61,8 +61,17 @@ UINT dpiAt(POINT point) {
     return systemDpi();
 }
 
-MenuLook::MenuLook(const TrayApp& app, UINT lookDpi)
-    : dpi(lookDpi ? lookDpi : 96), iconSize(MulDiv(BaseIconSize, static_cast<int>(dpi), 96)) {
+MenuLook::MenuLook(const TrayApp& app, UINT lookDpi, MenuMode lookMode)
+    : dpi(lookDpi ? lookDpi : 96), iconSize(MulDiv(BaseIconSize, static_cast<int>(dpi), 96)), mode(lookMode),
+      palette(menuPalette(lookMode, app.themeActive)) {
+    if (mode == MenuMode::Dark) {
+        background = CreateSolidBrush(palette.background);
+        selection = CreateSolidBrush(palette.selection);
+        ownsBrushes = true;
+    } else {
+        background = GetSysColorBrush(COLOR_MENU);
+        selection = GetSysColorBrush(app.themeActive ? COLOR_MENUHILIGHT : COLOR_HIGHLIGHT);
+    }
     font = createMenuFont(dpi);
     measuringDC = CreateCompatibleDC(nullptr);
     if (measuringDC && font)
@@ -103,6 +112,10 @@ MenuLook::~MenuLook() {
     for (HICON icon : ownedIcons)
         if (icon)
             DestroyIcon(icon);
+    if (ownsBrushes) {
+        DeleteObject(background);
+        DeleteObject(selection);
+    }
 }
 
 HICON MenuLook::own(HICON icon) {

@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "tray/MenuTheme.h"
+
 class TrayApp;
 
 // What the owner-drawn items of one showing of the tray menu are measured
@@ -12,7 +14,7 @@ class TrayApp;
 // item's measuring and drawing creates nothing.
 class MenuLook {
   public:
-    MenuLook(const TrayApp& app, UINT dpi);
+    MenuLook(const TrayApp& app, UINT dpi, MenuMode mode = MenuMode::Light);
     ~MenuLook();
     MenuLook(const MenuLook&) = delete;
     MenuLook& operator=(const MenuLook&) = delete;
@@ -45,6 +47,11 @@ class MenuLook {
 
     const UINT dpi;
     const int iconSize;
+    const MenuMode mode;
+    const MenuPalette palette;
+    // The item fills; the system's own brushes, or made for the dark look.
+    HBRUSH background = nullptr;
+    HBRUSH selection = nullptr;
     HFONT font = nullptr;
     HDC measuringDC = nullptr;
     // The height of a line of text in the font, as a single-line DrawTextW
@@ -60,6 +67,7 @@ class MenuLook {
     bool powerLoaded = false;
     bool taskbarLoaded = false;
     HICON ownedIcons[5] = {};
+    bool ownsBrushes = false;
     HGDIOBJ previousFont = nullptr;
     HICON own(HICON icon);
 

@@ -18,6 +18,24 @@ constexpr int ExtraHeight = 4;
 constexpr int MinItemHeight = 20;
 constexpr UINT MeasureFlags = DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX;
 constexpr UINT DrawFlags = DT_SINGLELINE | DT_NOPREFIX;
+// The submenu arrow: a triangle this wide and twice as high, this far from
+// the item's right edge, in an area the system would draw its own in.
+constexpr int ArrowWidth = 4;
+constexpr int ArrowRight = 7;
+constexpr int ArrowArea = 16;
+
+void drawSubmenuArrow(HDC dc, const RECT& item, COLORREF colour, const MenuLook& look) {
+    const int width = look.scale(ArrowWidth);
+    const int right = item.right - look.scale(ArrowRight);
+    const int middle = item.top + (item.bottom - item.top) / 2;
+    const POINT points[] = {
+        {right - width, middle - width}, {right, middle}, {right - width, middle + width}};
+    ScopedGdiObject brush(CreateSolidBrush(colour));
+    ScopedGdiObject pen(CreatePen(PS_SOLID, 1, colour));
+    SelectedObject selectedBrush(dc, brush.get());
+    SelectedObject selectedPen(dc, pen.get());
+    Polygon(dc, points, 3);
+}
 
 } // namespace
 
@@ -28,7 +46,7 @@ std::wstring shortenCaption(const std::wstring& caption) {
     return text;
 }
 
-static std::wstring itemText(ULONG_PTR data) {
+std::wstring menuItemText(ULONG_PTR data) {
     switch (data) {
     case VersionItemTag:
         return texts::VersionLine;
@@ -64,7 +82,7 @@ class LookInUse {
 
 bool TrayApp::onMeasureItem(MEASUREITEMSTRUCT* item) {
     LookInUse look(*this);
-    const std::wstring text = itemText(item->itemData);
+    const std::wstring text = menuItemText(item->itemData);
     RECT measured{};
     DrawTextW(look->measuringDC, text.c_str(), lstrlenW(text.c_str()), &measured, MeasureFlags);
     item->itemWidth = measured.right + look->scale(ExtraWidth);
@@ -74,7 +92,7 @@ bool TrayApp::onMeasureItem(MEASUREITEMSTRUCT* item) {
 
 bool TrayApp::onDrawItem(const DRAWITEMSTRUCT* item) {
     LookInUse look(*this);
-    const std::wstring text = itemText(item->itemData);
+    const std::wstring text = menuItemText(item->itemData);
     HICON icon = nullptr;
     switch (item->itemData) {
     case VersionItemTag:
@@ -112,18 +130,16 @@ bool TrayApp::onDrawItem(const DRAWITEMSTRUCT* item) {
 
     const bool selected =
         (item->itemState & ODS_SELECTED) && (item->itemAction & (ODA_DRAWENTIRE | ODA_SELECT));
-    int fillColour = COLOR_MENU;
-    int textColour = COLOR_MENUTEXT;
-    if (selected) {
-        fillColour = themeActive ? COLOR_MENUHILIGHT : COLOR_HIGHLIGHT;
-        textColour = COLOR_HIGHLIGHTTEXT;
-    }
-    HBRUSH fill = GetSysColorBrush(fillColour);
-    SetTextColor(dc, GetSysColor(textColour));
+    const MenuPalette& palette = look->palette;
+    HBRUSH fill = selected ? look->selection : look->background;
+    COLORREF textColour = selected ? palette.selectedText : palette.text;
+    if (item->itemState & (ODS_GRAYED | ODS_DISABLED))
+        textColour = palette.grayedText;
+    SetTextColor(dc, textColour);
     FillRect(dc, &rc, fill);
 
-    if (themeActive && selected) {
-        ScopedGdiObject pen(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_HIGHLIGHT)));
+    if (palette.framedSelection && selected) {
+        ScopedGdiObject pen(CreatePen(PS_SOLID, 1, palette.frame));
         SelectedObject selectedPen(dc, pen.get());
         MoveToEx(dc, rc.left, rc.top, nullptr);
         LineTo(dc, rc.right - 1, rc.top);
@@ -143,7 +159,17 @@ bool TrayApp::onDrawItem(const DRAWITEMSTRUCT* item) {
 
     const int inset = look->scale(IconInset);
     look->drawIcon(dc, rc.left + inset, rc.top + inset, icon, fill);
+    // The system draws the arrow of an item with a submenu after this, in
+    // the light theme's colour; on a dark item it is drawn here, in the
+    // text's colour, and the system's is kept off.
+    const bool opensSubmenu =
+        item->itemData != VersionItemTag && item->itemData != AboutItemTag && item->itemData != ExitItemTag;
+    if (palette.ownArrows && opensSubmenu)
+        drawSubmenuArrow(dc, rc, textColour, *look);
     if (!selectedFont)
         look->showCanvas(item->hDC, itemRect);
+    if (palette.ownArrows && opensSubmenu)
+        ExcludeClipRect(item->hDC, itemRect.right - look->scale(ArrowArea), itemRect.top, itemRect.right,
+                        itemRect.bottom);
     return true;
 }

@@ -4,6 +4,9 @@
 #include "app/TrayApp.h"
 #include "tray/MenuLook.h"
 #include "tray/MenuSet.h"
+#include "tray/MenuTheme.h"
+#include "tray/MenuTyping.h"
+#include "tray/OwnerDraw.h"
 
 namespace {
 
@@ -30,14 +33,27 @@ void TrayApp::showTrayMenu() {
     if (!quitting) {
         POINT cursor{};
         GetCursorPos(&cursor);
-        // Measured and drawn for the monitor the menu opens on.
-        MenuLook look(*this, dpiAt(cursor));
+        // Light or dark as the user's settings say now, so that a change in
+        // Settings shows in the next menu; measured and drawn for the
+        // monitor the menu opens on.
+        const MenuThemeChoice theme = chooseMenuTheme(readMenuThemeInputs());
+        applySystemMenus(theme);
+        MenuLook look(*this, dpiAt(cursor), theme.mode);
+        if (theme.mode == MenuMode::Dark) {
+            MENUINFO info{};
+            info.cbSize = sizeof(info);
+            info.fMask = MIM_BACKGROUND;
+            info.hbrBack = look.background;
+            SetMenuInfo(menus.root, &info);
+        }
         menuLook = &look;
+        menuRoot = menus.root;
         SetForegroundWindow(mainWindow);
         menuShowing = true;
         TrackPopupMenu(menus.root, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, cursor.x, cursor.y, 0, mainWindow,
                        nullptr);
         menuShowing = false;
+        menuRoot = nullptr;
         menuLook = nullptr;
         // So that the menu closes when the user clicks elsewhere next time,
         // as the documentation of tray menus asks.
@@ -105,7 +121,60 @@ bool TrayApp::buildTrayMenu(MenuSet& menus) {
     appendSeparator(root);
     InsertMenuW(root, AtEnd, OwnerDrawItem, AboutCommand, reinterpret_cast<const wchar_t*>(AboutItemTag));
     InsertMenuW(root, AtEnd, OwnerDrawItem, ExitCommand, reinterpret_cast<const wchar_t*>(ExitItemTag));
+    nameOwnerDrawnItems(root);
     return true;
+}
+
+// Each owner-drawn item also carries the text it shows, for screen readers
+// and UI automation, with every "&" doubled so that none becomes an access
+// key. A window item's data, its entry, begins with the same name.
+void TrayApp::nameOwnerDrawnItems(HMENU root) {
+    const int count = GetMenuItemCount(root);
+    for (int position = 0; position < count; ++position) {
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_DATA;
+        if (!GetMenuItemInfoW(root, static_cast<UINT>(position), TRUE, &info) ||
+            !(info.fType & MFT_OWNERDRAW))
+            continue;
+        std::wstring name;
+        for (wchar_t c : menuItemText(info.dwItemData)) {
+            name += c;
+            if (c == L'&')
+                name += c;
+        }
+        if (!isFixedItem(info.dwItemData))
+            reinterpret_cast<WindowEntry*>(info.dwItemData)->setMenuName(name);
+        MENUITEMINFOW named{};
+        named.cbSize = sizeof(named);
+        named.fMask = MIIM_STRING;
+        named.dwTypeData = name.data();
+        SetMenuItemInfoW(root, static_cast<UINT>(position), TRUE, &named);
+    }
+}
+
+LRESULT TrayApp::onMenuChar(wchar_t typed) {
+    std::vector<TypedItem> items;
+    int selected = -1;
+    const int count = GetMenuItemCount(menuRoot);
+    for (int position = 0; position < count; ++position) {
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_DATA | MIIM_STATE | MIIM_SUBMENU;
+        TypedItem item{false, 0};
+        if (GetMenuItemInfoW(menuRoot, static_cast<UINT>(position), TRUE, &info)) {
+            if (info.fState & MFS_HILITE)
+                selected = position;
+            item.window = (info.fType & MFT_OWNERDRAW) && info.hSubMenu && !isFixedItem(info.dwItemData);
+            if (item.window) {
+                const std::wstring caption =
+                    reinterpret_cast<const WindowEntry*>(info.dwItemData)->getCaption();
+                item.initial = caption.empty() ? 0 : caption.front();
+            }
+        }
+        items.push_back(item);
+    }
+    return typedCharAnswer(typed, items, selected);
 }
 
 void TrayApp::fillWindowSubmenu(WindowEntry* entry, HMENU submenu, UINT index) {
@@ -127,8 +196,12 @@ void TrayApp::fillWindowSubmenu(WindowEntry* entry, HMENU submenu, UINT index) {
     append((style() & WS_MAXIMIZE) ? MF_GRAYED : 0, ActionMoveToOrigin, texts::ActionMoveToOrigin);
 }
 
+bool TrayApp::isFixedItem(ULONG_PTR data) {
+    return data >= VersionItemTag && data <= ExitItemTag;
+}
+
 bool TrayApp::isMenuItemData(ULONG_PTR data) const {
-    if (data >= VersionItemTag && data <= ExitItemTag)
+    if (isFixedItem(data))
         return true;
     for (const MenuWindow& item : menuWindows)
         if (reinterpret_cast<ULONG_PTR>(item.entry) == data)
