@@ -5,7 +5,9 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PACKAGES=(cmake make googletest
     g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
     g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
-    wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic xauth zip)
+    wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic xauth zip nsis)
+
+VERSION=0.37.12
 
 log() { printf '[mossgate] %s\n' "$*" >&2; }
 
@@ -106,3 +108,47 @@ REG
 
 stop_wine() { [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k >/dev/null 2>&1 || true; }
 stop_xvfb() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true; }
+
+# Release files are dated by the commit, so that packaging the same commit
+# twice gives the same bytes.
+source_date() {
+    git -C "$ROOT" log -1 --format=%ct 2>/dev/null || echo 0
+}
+
+# Stages what a release holds under DIR/mossgate: the program, an empty
+# plugin folder, the README, the licence and the plugin kit; the installer's
+# icon beside it. Every file and folder gets the commit's time.
+stage_release() { # stage_release DIR EXE
+    local dir="$1/mossgate"
+    rm -rf "$1"
+    mkdir -p "$dir/plugin" "$dir/sdk/example"
+    cp "$2" "$dir/mossgate.exe"
+    cp "$ROOT/README.md" "$ROOT/LICENSE" "$dir/"
+    cp "$ROOT/docs/plugins.md" "$ROOT/plugins/sdk/mossgate_plugin.h" "$dir/sdk/"
+    cp "$ROOT/plugins/example/hello_plugin.c" "$dir/sdk/example/"
+    cp "$ROOT/res/mossgate.ico" "$1/"
+    find "$1" -exec touch -h -d "@$(source_date)" {} +
+}
+
+# The portable ZIP of a staged release: entries in a fixed order, with no
+# extra attributes, times in UTC.
+make_zip() { # make_zip STAGE OUT
+    local out
+    out=$(realpath -m "$2")
+    rm -f "$out"
+    (cd "$1" && find mossgate | LC_ALL=C sort | TZ=UTC zip -qX "$out" -@)
+}
+
+# The installer around a staged release; TARGET is x86-unicode for the
+# 32-bit program, amd64-unicode for a 64-bit build.
+make_installer() { # make_installer STAGE OUT TARGET
+    local out
+    out=$(realpath -m "$2")
+    rm -f "$out"
+    SOURCE_DATE_EPOCH=$(source_date) makensis -INPUTCHARSET UTF8 -V2 -DVERSION="$VERSION" \
+        -DSTAGE="$(realpath "$1")" -DOUTFILE="$out" -DTARGET="$3" "$ROOT/packaging/mossgate.nsi" >&2
+}
+
+nsis_target() { # nsis_target ARCH
+    if [ "$1" = i686 ]; then echo x86-unicode; else echo amd64-unicode; fi
+}
