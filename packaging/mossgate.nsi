@@ -94,6 +94,21 @@ Function ${un}CloseRunning
             ${EndIf}
         ${Next}
     ${EndIf}
+    ; Its guardian, the same executable, ends just after it; the file is
+    ; free to replace once both have gone.
+    ${If} $3 == 0
+        StrCpy $3 1
+        ${For} $4 1 50
+            ClearErrors
+            FileOpen $5 "$INSTDIR\mossgate.exe" a
+            ${IfNot} ${Errors}
+                FileClose $5
+                StrCpy $3 0
+                ${ExitFor}
+            ${EndIf}
+            Sleep 100
+        ${Next}
+    ${EndIf}
     ${If} $3 != 0
         MessageBox MB_ICONSTOP|MB_OK "$(CloseFailed)" /SD IDOK
         SetErrorLevel 3
@@ -107,6 +122,27 @@ FunctionEnd
 
 ; Everything that can refuse is checked before anything is changed.
 Section "-checks"
+    ; A /D= folder that NSIS itself finds unusable (its drive is missing, a
+    ; file stands in its way) is replaced by the default without a word;
+    ; that is a folder this cannot write to. /D= always comes last.
+    System::Call 'kernel32::GetCommandLineW() t .r0'
+    StrLen $2 $0
+    StrCpy $1 ""
+    ${For} $3 0 $2
+        StrCpy $4 $0 4 $3
+        ${If} $4 == " /D="
+            IntOp $3 $3 + 4
+            StrCpy $1 $0 "" $3
+            ${ExitFor}
+        ${EndIf}
+    ${Next}
+    ${If} $1 != ""
+    ${AndIf} $1 != $INSTDIR
+        StrCpy $INSTDIR $1
+        MessageBox MB_ICONSTOP|MB_OK "$(CannotWrite)" /SD IDOK
+        SetErrorLevel 5
+        Quit
+    ${EndIf}
     ReadRegStr $R9 HKCU "${UNINSTALL_KEY}" "InstallLocation"
     ${If} $R9 != ""
     ${AndIf} $R9 != $INSTDIR
