@@ -113,7 +113,8 @@ TEST(Rescue, WhateverEndsTheProgramNoWindowStaysHiddenOrInvisible) {
         EXPECT_TRUE(waitFor([&] { return IsWindowVisible(hidden) != FALSE; }, 5000));
         EXPECT_TRUE(waitFor([&] { return alphaOf(faded) == NotLayered; }, 5000))
             << "opaque and no longer layered, alpha " << alphaOf(faded);
-        EXPECT_FALSE(markedHidden(hidden) || markedInvisible(faded));
+        EXPECT_TRUE(waitFor([&] { return !markedHidden(hidden) && !markedInvisible(faded); }, 5000))
+            << "no mark is left";
     }
 }
 
