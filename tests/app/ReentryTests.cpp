@@ -107,10 +107,7 @@ TEST(Reentry, ExitWhileTheMenuIsBeingBuiltOpensNoMenuAndStillQuits) {
     AppUnderTest app;
     ASSERT_TRUE(app.start());
     TestWindow window(WindowSpec{L"asked for its icon"});
-    ASSERT_TRUE(waitFor([&] {
-        MutexLock lock(app->scanMutex);
-        return isListed(app->visibleWindows, window.get());
-    }));
+    ASSERT_TRUE(waitUntilListed(*app, window.get()));
     window.onMessage(WM_GETICON, [&] { app->onCommand(ExitCommand, 0); });
     menusCreated = 0;
     HHOOK hook = SetWindowsHookExW(WH_CBT, countMenus, nullptr, GetCurrentThreadId());

@@ -124,8 +124,9 @@ class Installer : public testing::Test {
 TEST_F(Installer, InstallStartUpgradeAndUninstallWhileItRuns) {
     ASSERT_EQ(run(L"\"" + setup() + L"\" /S"), 0u) << "a silent install";
     const std::wstring dir = installDir();
-    for (const wchar_t* file : {L"mossgate.exe", L"README.md", L"LICENSE", L"uninstall.exe", L"plugin",
-                                L"sdk\\mossgate_plugin.h", L"sdk\\plugins.md", L"sdk\\example\\hello_plugin.c"})
+    for (const wchar_t* file :
+         {L"mossgate.exe", L"README.md", L"LICENSE", L"uninstall.exe", L"plugin", L"sdk\\mossgate_plugin.h",
+          L"sdk\\plugins.md", L"sdk\\example\\hello_plugin.c"})
         EXPECT_TRUE(exists(dir + L"\\" + file)) << std::string(file, file + wcslen(file));
     EXPECT_TRUE(exists(shortcut())) << "a Start-menu shortcut";
     const std::wstring atSignIn = readValue(RunKey, L"mossgate");
@@ -155,7 +156,8 @@ TEST_F(Installer, InstallStartUpgradeAndUninstallWhileItRuns) {
     EXPECT_EQ(run(L"\"" + setup() + L"\" /S"), 0u) << "an upgrade over the running mossgate";
     EXPECT_EQ(waitExit(program), 0u) << "the old mossgate ended by itself";
     CloseHandle(program);
-    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(other.window) != FALSE; })) << "its hidden window is back";
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(other.window) != FALSE; }))
+        << "its hidden window is back";
     DWORD secondId = 0;
     HWND upgraded = cornerOf(secondId, firstId);
     ASSERT_NE(upgraded, nullptr) << "the new mossgate runs";
@@ -164,7 +166,8 @@ TEST_F(Installer, InstallStartUpgradeAndUninstallWhileItRuns) {
     pumpMessages(300);
     ASSERT_TRUE(hideThrough(upgraded, other.window));
     ASSERT_TRUE(uninstall()) << "a silent uninstall";
-    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(other.window) != FALSE; })) << "its hidden window is back";
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(other.window) != FALSE; }))
+        << "its hidden window is back";
     EXPECT_TRUE(waitFor([] { return FindWindowW(names::WindowClass, nullptr) == nullptr; }));
     EXPECT_FALSE(exists(dir));
     EXPECT_FALSE(exists(shortcut()));

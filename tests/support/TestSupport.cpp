@@ -537,6 +537,13 @@ bool isListed(const std::list<WindowEntry*>& list, HWND window) {
     return entryFor(list, window) != nullptr;
 }
 
+bool waitUntilListed(TrayApp& app, HWND window) {
+    return waitFor([&] {
+        MutexLock lock(app.scanMutex);
+        return isListed(app.visibleWindows, window);
+    });
+}
+
 bool lockIsFree(HANDLE mutex) {
     HANDLE probe = CreateThread(nullptr, 0, probeLock, mutex, 0, nullptr);
     waitFor([&] { return WaitForSingleObject(probe, 0) == WAIT_OBJECT_0; }, 5000);

@@ -239,6 +239,8 @@ bool lockIsFree(HANDLE mutex);
 WindowEntry* hideTracked(TrayApp& app, HWND window);
 
 bool isListed(const std::list<WindowEntry*>& list, HWND window);
+// Waits for the running app's watcher to list `window` as visible.
+bool waitUntilListed(TrayApp& app, HWND window);
 WindowEntry* entryFor(const std::list<WindowEntry*>& list, HWND window);
 
 // Makes the windows that carry the property ElevatedProperty count as

@@ -275,10 +275,7 @@ TEST(Watcher, ScansForTheApplicationItIsGiven) {
     TestWindow window(WindowSpec{L"seen by the watcher"});
     HANDLE thread = CreateThread(nullptr, 0, watcherThreadProc, &*app, 0, nullptr);
     ASSERT_NE(thread, nullptr);
-    EXPECT_TRUE(waitFor([&] {
-        MutexLock lock(app->scanMutex);
-        return isListed(app->visibleWindows, window.get());
-    }));
+    EXPECT_TRUE(waitUntilListed(*app, window.get()));
     app->watcherStop = true;
     waitHandlingSentMessages(thread);
     CloseHandle(thread);

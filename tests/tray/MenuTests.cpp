@@ -217,10 +217,7 @@ TEST(Menu, RightClickShowsTheMenuAndReleasesTheLockAfterwards) {
     AppUnderTest app;
     ASSERT_TRUE(app.start());
     TestWindow window(WindowSpec{L"listed in the shown menu"});
-    waitFor([&] {
-        MutexLock lock(app->scanMutex);
-        return isListed(app->visibleWindows, window.get());
-    });
+    waitUntilListed(*app, window.get());
     std::vector<MenuItem> shownItems;
     UINT measuredHeight = 0;
     onceOwnWindowOpens(L"#32768", [&](HWND popup) {

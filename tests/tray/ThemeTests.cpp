@@ -217,10 +217,7 @@ TEST(MenuTyping, ALetterOpensTheOnlyWindowStartingWithIt) {
     AppUnderTest app;
     ASSERT_TRUE(app.start());
     TestWindow zebra(WindowSpec{L"Zebra crossing"});
-    ASSERT_TRUE(waitFor([&] {
-        MutexLock lock(app->scanMutex);
-        return isListed(app->visibleWindows, zebra.get());
-    }));
+    ASSERT_TRUE(waitUntilListed(*app, zebra.get()));
     SubmenuWatch::opened.clear();
     SubmenuWatch::ticks = 0;
     onceOwnWindowOpens(L"#32768", [&](HWND) {
@@ -246,10 +243,7 @@ TEST(MenuNames, EveryOwnerDrawnItemCarriesTheTextItDraws) {
     AppUnderTest app;
     ASSERT_TRUE(app.start());
     TestWindow fish(WindowSpec{L"Fish & Chips"});
-    ASSERT_TRUE(waitFor([&] {
-        MutexLock lock(app->scanMutex);
-        return isListed(app->visibleWindows, fish.get());
-    }));
+    ASSERT_TRUE(waitUntilListed(*app, fish.get()));
     struct Named {
         ULONG_PTR data;
         UINT type;
