@@ -224,7 +224,17 @@ TEST_F(Installer, RefusalsChangeNothingAndAutostartCanBeLeftOff) {
     ASSERT_EQ(run(L"\"" + setup() + L"\" /S /NOAUTOSTART"), 0u);
     EXPECT_TRUE(exists(dir + L"\\mossgate.exe"));
     EXPECT_TRUE(readValue(RunKey, L"mossgate").empty());
-    ASSERT_TRUE(uninstall());
+
+    // A plugin folder the user filled outlives the uninstall.
+    const std::wstring plugin = dir + L"\\plugin\\mine.dll";
+    CloseHandle(CreateFileW(plugin.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_EQ(run(readValue(UninstallKey, L"QuietUninstallString")), 0u);
+    EXPECT_TRUE(waitFor([] { return !keyExists(UninstallKey); }, SetupTimeout));
+    EXPECT_TRUE(waitFor([&] { return !exists(dir + L"\\mossgate.exe"); }, SetupTimeout));
+    EXPECT_TRUE(exists(plugin)) << "the user's plugin stays";
+    DeleteFileW(plugin.c_str());
+    RemoveDirectoryW((dir + L"\\plugin").c_str());
+    RemoveDirectoryW(dir.c_str());
 }
 
 } // namespace
