@@ -296,7 +296,9 @@ class Monkey {
             trayEvent(random.below(2) ? WM_RBUTTONUP : WM_LBUTTONDBLCLK, random.below(2) == 0);
         if (HWND menu = popup()) // a menu may have opened over the dialog
             PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-        if (random.below(3) == 0) {
+        // The taskbar keeps any transparency it is given after mossgate, so
+        // only other windows are set to 0 %.
+        if (index != TaskbarIndex && random.below(3) == 0) {
             // 0 %: the window is there but cannot be seen.
             HWND edit = GetDlgItem(box, PercentEditId);
             DWORD_PTR result = 0;
