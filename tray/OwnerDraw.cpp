@@ -162,13 +162,13 @@ bool TrayApp::onDrawItem(const DRAWITEMSTRUCT* item) {
     // The system draws the arrow of an item with a submenu after this, in
     // the light theme's colour; on a dark item it is drawn here, in the
     // text's colour, and the system's is kept off.
-    const bool opensSubmenu =
-        item->itemData != VersionItemTag && item->itemData != AboutItemTag && item->itemData != ExitItemTag;
-    if (palette.ownArrows && opensSubmenu)
+    const bool ownArrow = palette.ownArrows && item->itemData != VersionItemTag &&
+                          item->itemData != AboutItemTag && item->itemData != ExitItemTag;
+    if (ownArrow)
         drawSubmenuArrow(dc, rc, textColour, *look);
     if (!selectedFont)
         look->showCanvas(item->hDC, itemRect);
-    if (palette.ownArrows && opensSubmenu)
+    if (ownArrow)
         ExcludeClipRect(item->hDC, itemRect.right - look->scale(ArrowArea), itemRect.top, itemRect.right,
                         itemRect.bottom);
     return true;

@@ -162,8 +162,6 @@ bool WindowEntry::setAlpha(int alpha) {
     auto setLayered = findExport<SetLayeredFn>(user32.get(), "SetLayeredWindowAttributes");
     if (!setLayered)
         return false;
-    if (!windowCallAccepted(hwnd))
-        return true;
     const BYTE level = static_cast<BYTE>(alpha & 0xFF);
     LONG exStyle = GetWindowLongW(hwnd, GWL_EXSTYLE);
     // Full opacity takes layering off; it never puts it on a window that
@@ -192,14 +190,14 @@ bool WindowEntry::setAlpha(int alpha) {
 }
 
 bool WindowEntry::toggleFullScreen() {
-    // A change still waiting for this window decides its state.
-    if (!windowCallAccepted(hwnd))
-        return fullScreen;
+    // A change still waiting for this window refuses this one, and decides
+    // the window's state.
     if (fullScreen) {
-        callWindow(hwnd, WindowCallLimit,
-                   [window = hwnd, placement = savedPlacement] { restorePlacement(window, placement); });
-        fullScreen = false;
-        return false;
+        if (callWindow(hwnd, WindowCallLimit, [window = hwnd, placement = savedPlacement] {
+                restorePlacement(window, placement);
+            }) != WindowCall::Refused)
+            fullScreen = false;
+        return fullScreen;
     }
     savedPlacement = readPlacement(hwnd);
     // The monitor the window is on; with one monitor, the screen.
@@ -214,18 +212,17 @@ bool WindowEntry::toggleFullScreen() {
     RECT screen = fullScreenArea(monitor, taskbars);
     addFrame(hwnd, screen);
     auto normal = std::make_shared<RECT>();
-    if (callWindow(hwnd, WindowCallLimit,
-                   [window = hwnd, screen, normal] { *normal = placeNormal(window, screen); }) ==
-            WindowCall::Done &&
-        !IsRectEmpty(normal.get()))
+    const WindowCall result = callWindow(
+        hwnd, WindowCallLimit, [window = hwnd, screen, normal] { *normal = placeNormal(window, screen); });
+    if (result == WindowCall::Refused)
+        return false;
+    if (result == WindowCall::Done && !IsRectEmpty(normal.get()))
         savedPlacement.rcNormalPosition = toWorkspace(hwnd, *normal);
     fullScreen = true;
     return true;
 }
 
 bool WindowEntry::moveToOrigin() {
-    if (!windowCallAccepted(hwnd))
-        return true;
     // The client area as it stands on the screen, moved to (0, 0).
     RECT r{};
     GetClientRect(hwnd, &r);
